@@ -1,0 +1,77 @@
+#include "atomicfile.h"
+
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tool {
+
+namespace {
+
+bool fail(std::string* error, const std::string& what)
+{
+    if (error) *error = what + ": " + std::strerror(errno);
+    return false;
+}
+
+void syncFolder(const std::string& dir)
+{
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+} // namespace
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, mode_t mode,
+                         std::string* error)
+{
+    const size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : path.substr(0, slash);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+
+    // mkostemp opens with O_CREAT|O_EXCL, which refuses an existing name and never follows a
+    // link planted there.
+    std::string temp = dir + "/." + base + ".XXXXXX";
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return fail(error, "could not create a file in " + dir);
+    auto abandon = [&](const std::string& what) {
+        int saved = errno;
+        close(fd);
+        unlink(temp.c_str());
+        errno = saved;
+        return fail(error, what);
+    };
+    if (fchmod(fd, mode) != 0) return abandon("could not set the mode of " + temp);
+    for (size_t done = 0; done < bytes.size();) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return abandon("could not write " + temp);
+        done += size_t(n);
+    }
+    if (!platform::flushToDisk(fd)) return abandon("could not flush " + temp);
+    if (close(fd) != 0) {
+        unlink(temp.c_str());
+        return fail(error, "could not write " + temp);
+    }
+    // rename replaces a link at the target itself; it never writes through it.
+    if (rename(temp.c_str(), path.c_str()) != 0) {
+        int saved = errno;
+        unlink(temp.c_str());
+        errno = saved;
+        return fail(error, "could not move " + temp + " to " + path);
+    }
+    syncFolder(dir);
+    return true;
+}
+
+} // namespace tool

@@ -1,0 +1,209 @@
+#include "plumbing.h"
+
+#include "values.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tool {
+
+namespace {
+
+const char* const kUsage =
+    "Tessavel Veridir \xE2\x80\x94 point this Mac at a Tessavel time server.\n"
+    "\n"
+    "This tool is not on the PATH. Run it by its full path:\n"
+    "  in the app      /Applications/Tessavel Veridir.app/Contents/Helpers/tessavel-connect\n"
+    "  after setup     /Library/PrivilegedHelperTools/com.tessavel.connect\n"
+    "\n"
+    "Usage:\n"
+    "  tessavel-connect discover\n"
+    "  sudo tessavel-connect install [--server <ip>] [--interval <sec>]\n"
+    "  sudo tessavel-connect remove\n"
+    "  sudo tessavel-connect sync --server <ip>\n"
+    "  sudo tessavel-connect set-time <2026-10-09T21:07:38Z> [--allow-user <id>]\n"
+    "  sudo tessavel-connect allow-set-time --user <id>\n"
+    "  sudo tessavel-connect forbid-set-time\n"
+    "  tessavel-connect status\n"
+    "\n"
+    "set-time sets this Mac's clock by hand (the time in UTC), never earlier than its\n"
+    "last sync. allow-set-time lets one user do that from the Veridir app without a\n"
+    "password; forbid-set-time takes that away.\n";
+
+} // namespace
+
+std::string standardisedPath(const std::string& path)
+{
+    std::vector<std::string> parts;
+    size_t i = 0;
+    while (i <= path.size()) {
+        size_t j = path.find('/', i);
+        if (j == std::string::npos) j = path.size();
+        std::string part = path.substr(i, j - i);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        i = j + 1;
+    }
+    std::string out;
+    for (const auto& p : parts)
+        out += "/" + p;
+    return out.empty() ? "/" : out;
+}
+
+std::string selfPath()
+{
+    const auto& args = values().args;
+    std::string first = args.empty() ? std::string() : args[0];
+    if (!first.empty() && first[0] == '/') return first;
+    char cwd[4096];
+    std::string dir = getcwd(cwd, sizeof cwd) ? cwd : "/";
+    return standardisedPath(dir + "/" + first);
+}
+
+std::optional<std::string> optValue(const std::string& name)
+{
+    const auto& args = values().args;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == name) return i + 1 < args.size() ? std::optional(args[i + 1]) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void println(const std::string& text)
+{
+    std::cout << text << '\n' << std::flush;
+}
+
+void errln(const std::string& text)
+{
+    std::cerr << text << '\n' << std::flush;
+}
+
+void usage()
+{
+    std::cerr << kUsage << std::flush;
+}
+
+void requireRoot(const std::string& commandText)
+{
+    if (isRoot()) return;
+    errln("This needs root. Re-run with sudo, e.g.:\n  sudo \"" + selfPath() + "\" " + commandText);
+    std::exit(1);
+}
+
+bool isValidUtf8(const std::string& bytes)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t n = bytes.size(), i = 0;
+    while (i < n) {
+        unsigned c = s[i];
+        size_t len;
+        unsigned min;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            len = 2, min = 0x80, c &= 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3, min = 0x800, c &= 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4, min = 0x10000, c &= 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (size_t k = 1; k < len; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            c = (c << 6) | (s[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string trimmed(const std::string& text, const char* blanks)
+{
+    size_t b = text.find_first_not_of(blanks);
+    if (b == std::string::npos) return {};
+    size_t e = text.find_last_not_of(blanks);
+    return text.substr(b, e - b + 1);
+}
+
+RunResult run(const std::string& path, const std::vector<std::string>& args)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return {-1, "could not run " + path + ": " + std::strerror(errno)};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    int err = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    if (err != 0) {
+        close(fds[0]);
+        return {-1, "could not run " + path + ": " + std::strerror(err)};
+    }
+
+    std::string out;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = read(fds[0], buf, sizeof buf);
+        if (n > 0)
+            out.append(buf, size_t(n));
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    close(fds[0]);
+
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    // Like the platform's task status: the exit code, or the signal that ended the program.
+    int code = WIFEXITED(status)     ? WEXITSTATUS(status)
+               : WIFSIGNALED(status) ? WTERMSIG(status)
+                                     : -1;
+    return {code, isValidUtf8(out) ? out : std::string()};
+}
+
+void ensureStateDir()
+{
+    // mkdir -p; an error shows up later, where the folder is used.
+    std::string dir;
+    for (size_t i = 1; i <= kStateDir.size(); ++i) {
+        if (i == kStateDir.size() || kStateDir[i] == '/') {
+            dir = kStateDir.substr(0, i);
+            mkdir(dir.c_str(), 0755);
+        }
+    }
+    if (!selfTestMode() && ::chown(kStateDir.c_str(), 0, 0) != 0) {
+    }
+    ::chmod(kStateDir.c_str(), 0755);
+}
+
+} // namespace tool

@@ -1,0 +1,37 @@
+// What every command of the tool shares: its own path, options, messages, the usage text,
+// the root check and running other programs.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tool {
+
+std::string selfPath();
+std::optional<std::string> optValue(const std::string& name);
+
+// A line on standard output, flushed at once: the jobs' output is appended to a log, and a
+// run that is stopped mid-way must not lose what it already said.
+void println(const std::string& text);
+void errln(const std::string& text);
+void usage();
+
+// Ends the process with status 1 unless isRoot().
+void requireRoot(const std::string& commandText);
+
+struct RunResult
+{
+    int code = -1;
+    std::string out; // standard output and error together
+};
+RunResult run(const std::string& path, const std::vector<std::string>& args);
+
+void ensureStateDir();
+
+// Pure helpers, exposed for tests.
+std::string standardisedPath(const std::string& path);
+bool isValidUtf8(const std::string& bytes);
+std::string trimmed(const std::string& text, const char* blanks = " \t");
+
+} // namespace tool
