@@ -147,8 +147,11 @@ std::string trimmed(const std::string& text, const char* blanks)
 RunResult run(const std::string& path, const std::vector<std::string>& args)
 {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
+    // No pipe2 on macOS; the tool has one thread, so nothing can fork in between.
+    if (pipe(fds) != 0)
         return {-1, "could not run " + path + ": " + std::strerror(errno)};
+    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
