@@ -2,6 +2,7 @@
 
 #include "plumbing.h"
 #include "syncjob.h"
+#include "tooldiscovery.h"
 #include "values.h"
 
 namespace tool {
@@ -28,6 +29,8 @@ int toolMain(int argc, char** argv)
     setValues(computeValues(currentProcessFacts(argc, argv)));
     const std::string& cmd = values().cmd;
 
+    if (cmd == "discover")
+        cmdDiscover();
     if (cmd == "sync") {
         const auto server = optValue("--server");
         if (!server) return usageError("Usage: tessavel-connect sync --server <ip>\n");

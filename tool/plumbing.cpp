@@ -144,6 +144,19 @@ std::string trimmed(const std::string& text, const char* blanks)
     return text.substr(b, e - b + 1);
 }
 
+std::optional<long long> parseDecimal(const std::string& text)
+{
+    const std::string t = trimmed(text, " \t\r\n\v\f");
+    const size_t digits = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
+    if (digits == t.size() || t.find_first_not_of("0123456789", digits) != std::string::npos)
+        return std::nullopt;
+    errno = 0;
+    const long long v = std::strtoll(t.c_str(), nullptr, 10);
+    if (errno == ERANGE)
+        return std::nullopt;
+    return v;
+}
+
 RunResult run(const std::string& path, const std::vector<std::string>& args)
 {
     int fds[2];

@@ -33,5 +33,7 @@ void ensureStateDir();
 std::string standardisedPath(const std::string& path);
 bool isValidUtf8(const std::string& bytes);
 std::string trimmed(const std::string& text, const char* blanks = " \t");
+// A decimal integer with an optional sign, white space around it allowed; nothing else.
+std::optional<long long> parseDecimal(const std::string& text);
 
 } // namespace tool

@@ -6,7 +6,6 @@
 #include "plumbing.h"
 #include "values.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -126,17 +125,7 @@ void recordLastSync()
 
 std::optional<long long> parseLastSync(const std::string& text)
 {
-    const std::string t = trimmed(text, " \t\r\n\v\f");
-    size_t i = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
-    if (i == t.size()) return std::nullopt;
-    for (size_t k = i; k < t.size(); ++k) {
-        if (t[k] < '0' || t[k] > '9') return std::nullopt;
-    }
-    errno = 0;
-    char* end = nullptr;
-    long long v = std::strtoll(t.c_str(), &end, 10);
-    if (errno == ERANGE) return std::nullopt;
-    return v;
+    return parseDecimal(text);
 }
 
 std::optional<long long> lastSyncRecord()

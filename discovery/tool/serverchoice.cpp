@@ -1,0 +1,155 @@
+// What the tool makes of a discovery run: the discover command's listing and the choice of
+// a server for install.
+#include "tooldiscovery.h"
+
+#include "plumbing.h"
+
+#include <algorithm>
+#include <clocale>
+#include <cstdlib>
+#include <cwctype>
+#include <iostream>
+#include <locale.h>
+
+namespace tool {
+
+namespace {
+
+// Decodes UTF-8 and lowers each code point through the C library's Unicode tables. Names
+// that are not UTF-8 come from JSON text the parser already checked, so this never sees one.
+std::u32string lowerKey(const std::string& name)
+{
+    static const locale_t utf8 = [] {
+        for (const char* n : {"C.UTF-8", "en_US.UTF-8", "UTF-8"}) {
+            if (locale_t l = newlocale(LC_CTYPE_MASK, n, locale_t(nullptr))) return l;
+        }
+        return locale_t(nullptr);
+    }();
+    std::u32string out;
+    const char* p = name.data();
+    const char* end = p + name.size();
+    while (p < end) {
+        char32_t c;
+        size_t len;
+        const auto* u = reinterpret_cast<const unsigned char*>(p);
+        if (u[0] < 0x80)
+            c = u[0], len = 1;
+        else if ((u[0] & 0xE0) == 0xC0 && end - p >= 2)
+            c = ((u[0] & 0x1F) << 6) | (u[1] & 0x3F), len = 2;
+        else if ((u[0] & 0xF0) == 0xE0 && end - p >= 3)
+            c = ((u[0] & 0x0F) << 12) | ((u[1] & 0x3F) << 6) | (u[2] & 0x3F), len = 3;
+        else if ((u[0] & 0xF8) == 0xF0 && end - p >= 4)
+            c = ((u[0] & 0x07) << 18) | ((u[1] & 0x3F) << 12) | ((u[2] & 0x3F) << 6) |
+                (u[3] & 0x3F),
+            len = 4;
+        else
+            c = u[0], len = 1;
+        if (utf8)
+            c = char32_t(towlower_l(wint_t(c), utf8));
+        else if (c >= 'A' && c <= 'Z')
+            c += 'a' - 'A';
+        out.push_back(c);
+        p += len;
+    }
+    return out;
+}
+
+std::string serverLine(const std::string& mark, const DiscoveredServer& s)
+{
+    return "  [" + mark + "] " + s.name + "  \xE2\x80\x94  " + s.address;
+}
+
+} // namespace
+
+void sortByName(std::vector<DiscoveredServer>& servers)
+{
+    std::vector<std::pair<std::u32string, DiscoveredServer>> keyed;
+    for (auto& s : servers)
+        keyed.emplace_back(lowerKey(s.name), std::move(s));
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    servers.clear();
+    for (auto& [key, s] : keyed)
+        servers.push_back(std::move(s));
+}
+
+std::vector<DiscoveredServer> availableServers()
+{
+    auto all = discover(1500);
+    std::vector<DiscoveredServer> ready;
+    for (auto& s : all) {
+        if (s.ready()) ready.push_back(std::move(s));
+    }
+    sortByName(ready);
+    return ready;
+}
+
+void printServers(const std::vector<DiscoveredServer>& servers)
+{
+    for (size_t i = 0; i < servers.size(); ++i) {
+        const auto& s = servers[i];
+        println(serverLine(std::to_string(i + 1), s) + "  (stratum " + std::to_string(s.stratum) +
+                ", " + s.source + ", v" + s.ver + ", " + std::to_string(s.clients) +
+                (s.clients == 1 ? " client)" : " clients)"));
+    }
+}
+
+void cmdDiscover()
+{
+    auto servers = discover(1500);
+    sortByName(servers);
+    if (servers.empty()) {
+        println("No Tessavel servers found on this network.");
+        println("Make sure the server has \"Advertise on network\" enabled, or use --server <ip>.");
+        std::exit(1);
+    }
+    println("Found " + std::to_string(servers.size()) + " Tessavel server(s):");
+    println("");
+    std::vector<DiscoveredServer> ready;
+    for (const auto& s : servers) {
+        if (s.ready()) ready.push_back(s);
+    }
+    printServers(ready);
+    for (const auto& s : servers) {
+        if (!s.ready())
+            println(serverLine("-", s) + "  (unavailable: " +
+                    (s.accepting ? "not synced yet" : "not accepting clients") + ")");
+    }
+    println("");
+    std::exit(0);
+}
+
+std::optional<std::size_t> parseSelection(const std::string& line, std::size_t count)
+{
+    const auto n = parseDecimal(line);
+    if (!n || *n < 1 || std::uint64_t(*n) > count) return std::nullopt;
+    return std::size_t(*n - 1);
+}
+
+ChosenServer resolveServer()
+{
+    if (const auto ip = optValue("--server")) return {*ip, optValue("--name")};
+
+    const auto servers = availableServers();
+    if (servers.size() == 1) {
+        println("Found " + servers[0].name + " at " + servers[0].address + ".");
+        return {servers[0].address, servers[0].name};
+    }
+    if (servers.empty()) {
+        errln("No Tessavel servers found. Use:  install --server <ip>");
+        std::exit(1);
+    }
+    println("Select a server:");
+    printServers(servers);
+    std::cout << "Number: " << std::flush;
+    std::string line;
+    std::optional<std::size_t> pick;
+    if (std::getline(std::cin, line)) pick = parseSelection(line, servers.size());
+    if (!pick) {
+        errln("Invalid selection.");
+        std::exit(1);
+    }
+    return {servers[*pick].address, servers[*pick].name};
+}
+
+} // namespace tool
