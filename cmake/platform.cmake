@@ -23,3 +23,9 @@ else()
   set(TV_PROG_OPEN "")
 endif()
 set(TV_PROG_SH "/bin/sh")
+
+# The application's share of the table, as a header its libraries include.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/appprograms.h.in
+               ${CMAKE_BINARY_DIR}/generated/appprograms.h @ONLY)
+add_library(appprograms INTERFACE)
+target_include_directories(appprograms INTERFACE ${CMAKE_BINARY_DIR}/generated)

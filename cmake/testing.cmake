@@ -1,9 +1,11 @@
-# tv_add_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [LABEL unit|lab] [TIMEOUT <s>])
+# tv_add_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [LABEL unit|lab] [TIMEOUT <s>]
+#             [AS_USER])
 # Every test is a Qt Test program. A lab test runs inside the two-namespace lab network of
 # tests/lab/lab.sh, which sets it up before and tears it down after, also on failure.
+# AS_USER runs the test as an unprivileged user (tests/asuser.sh) when the suite runs as root.
 set(TV_LAB_SCRIPT "${CMAKE_SOURCE_DIR}/tests/lab/lab.sh")
 function(tv_add_test)
-  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "AS_USER" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
   endif()
@@ -14,11 +16,14 @@ function(tv_add_test)
   target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
   target_compile_definitions(${T_NAME} PRIVATE TV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                                TV_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  if(T_LABEL STREQUAL "lab")
-    add_test(NAME ${T_NAME} COMMAND ${TV_LAB_SCRIPT} run -- $<TARGET_FILE:${T_NAME}>)
-  else()
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set(command $<TARGET_FILE:${T_NAME}>)
+  if(T_AS_USER)
+    set(command ${CMAKE_SOURCE_DIR}/tests/asuser.sh ${command})
   endif()
+  if(T_LABEL STREQUAL "lab")
+    set(command ${TV_LAB_SCRIPT} run -- ${command})
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${command})
   set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TZ=UTC")
 endfunction()
