@@ -1,0 +1,143 @@
+#include "selftestroot.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <csignal>
+
+const char* const SelfTestRoot::kSyncLabel = "com.tessavel.connect.selftest";
+const char* const SelfTestRoot::kSetTimeLabel = "com.tessavel.connect.settime.selftest";
+
+namespace {
+
+QString launchctlPath()
+{
+    return QStringLiteral(TV_BINARY_DIR "/standins/launchctl");
+}
+
+// Processes other than zombies whose command line names the folder.
+QList<qint64> processesUnder(const QString& folder)
+{
+    QList<qint64> found;
+    const QByteArray needle = folder.toLocal8Bit();
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid) continue;
+        QFile cmd("/proc/" + entry + "/cmdline"), stat("/proc/" + entry + "/stat");
+        if (!cmd.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray st = stat.readAll();
+        const int close = st.lastIndexOf(')');
+        if (close < 0 || st.mid(close + 2, 1) == "Z") continue;
+        if (cmd.readAll().contains(needle)) found << pid;
+    }
+    return found;
+}
+
+} // namespace
+
+SelfTestRoot::SelfTestRoot()
+{
+    m_valid = m_dir.isValid() && ToolHarness::makeOwnedByTestUser(m_dir.path());
+}
+
+SelfTestRoot::~SelfTestRoot()
+{
+    bootOutAll();
+}
+
+QString SelfTestRoot::stateDir() const
+{
+    return path() + "/Library/Application Support/Tessavel Veridir";
+}
+
+QString SelfTestRoot::logPath() const
+{
+    return path() + "/var/log/tessavel-connect.log";
+}
+
+QString SelfTestRoot::installedBin() const
+{
+    return path() + "/Library/PrivilegedHelperTools/com.tessavel.connect";
+}
+
+QString SelfTestRoot::jobPlist() const
+{
+    return path() + "/Library/LaunchDaemons/" + kSyncLabel + ".plist";
+}
+
+QString SelfTestRoot::setTimePlist() const
+{
+    return path() + "/Library/LaunchDaemons/" + kSetTimeLabel + ".plist";
+}
+
+QString SelfTestRoot::domain()
+{
+    return "gui/" + QString::number(ToolHarness::testUid());
+}
+
+QProcessEnvironment SelfTestRoot::env() const
+{
+    QProcessEnvironment env = ToolHarness::selfTestEnv(path());
+    env.insert("TESSAVEL_LAUNCHD_DIR", path() + "/launchd");
+    return env;
+}
+
+ToolResult SelfTestRoot::tool(const QStringList& args, const QProcessEnvironment& extra,
+                              const QString& program) const
+{
+    QProcessEnvironment all = env();
+    all.insert(extra);
+    return ToolHarness::run(args, all, {}, program);
+}
+
+ToolResult SelfTestRoot::launchctl(const QStringList& args) const
+{
+    return ToolHarness::run(args, env(), {}, launchctlPath());
+}
+
+bool SelfTestRoot::loaded(const QString& label) const
+{
+    return launchctl({"print", domain() + "/" + label}).status == 0;
+}
+
+bool SelfTestRoot::bootOutAll() const
+{
+    if (!m_valid) return true;
+    bool clean = true;
+    QDirIterator records(path() + "/launchd", {"*.job"}, QDir::Files, QDirIterator::Subdirectories);
+    while (records.hasNext()) {
+        QFile record(records.next());
+        const QString label = QFileInfo(record).completeBaseName();
+        launchctl({"bootout", domain() + "/" + label});
+        if (!record.exists()) continue;
+        // Not stopped by bootout: end its supervisor by hand, and say so.
+        clean = false;
+        if (record.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : record.readAll().split('\n')) {
+                if (line.startsWith("supervisor = ")) ::kill(line.mid(13).toInt(), SIGKILL);
+            }
+        }
+        QFile::remove(record.fileName());
+    }
+    waitFor([&] { return processesUnder(path()).isEmpty(); }, 3000);
+    const QList<qint64> left = processesUnder(path());
+    for (qint64 pid : left)
+        ::kill(pid_t(pid), SIGKILL);
+    return clean && left.isEmpty();
+}
+
+bool waitFor(const std::function<bool()>& cond, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > timeoutMs) return false;
+        QThread::msleep(10);
+    }
+    return true;
+}

@@ -1,0 +1,46 @@
+// A test root for the tool's self-test mode with a launchd stand-in of its own: every job the
+// tool loads under it is booted out again when the root goes, and nothing it ran is left.
+#pragma once
+
+#include "toolharness.h"
+
+#include <QTemporaryDir>
+
+#include <functional>
+
+class SelfTestRoot
+{
+public:
+    SelfTestRoot();
+    ~SelfTestRoot();
+
+    bool isValid() const { return m_valid; }
+    QString path() const { return m_dir.path(); }
+    QString stateDir() const;
+    QString state(const QString& name) const { return stateDir() + "/" + name; }
+    QString logPath() const;
+    QString installedBin() const;
+    QString jobPlist() const;
+    QString setTimePlist() const;
+
+    QProcessEnvironment env() const;
+    ToolResult tool(const QStringList& args, const QProcessEnvironment& extra = {},
+                    const QString& program = {}) const;
+    ToolResult launchctl(const QStringList& args) const;
+    bool loaded(const QString& label) const;
+
+    // Boots out every job this root's launchd holds; false when one had to be killed or a
+    // process that ran under this root is still alive.
+    bool bootOutAll() const;
+
+    static QString domain();
+    static const char* const kSyncLabel;
+    static const char* const kSetTimeLabel;
+
+private:
+    QTemporaryDir m_dir;
+    bool m_valid = false;
+};
+
+// Polls until cond holds or timeoutMs passes, without a fixed sleep.
+bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000);
