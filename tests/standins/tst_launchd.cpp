@@ -107,11 +107,9 @@ bool processLives(qint64 pid)
 
 } // namespace
 
-class TestLaunchd : public QObject
+class TestLaunchd : public SelfTestCase
 {
     Q_OBJECT
-
-    std::unique_ptr<SelfTestRoot> m_root;
 
     QString file(const QString& name) const { return m_root->path() + "/" + name; }
     QString target() const { return SelfTestRoot::domain() + "/" + kLabel; }
@@ -123,18 +121,6 @@ class TestLaunchd : public QObject
     }
 
 private slots:
-    void init()
-    {
-        m_root = std::make_unique<SelfTestRoot>();
-        QVERIFY(m_root->isValid());
-    }
-
-    void cleanup()
-    {
-        QVERIFY2(m_root->bootOutAll(), "a job or a process outlived its bootout");
-        m_root.reset();
-    }
-
     void runsAtLoadAppendingItsOutput_data()
     {
         QTest::addColumn<bool>("samePath");

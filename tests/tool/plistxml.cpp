@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 namespace {
 
@@ -39,7 +40,57 @@ QVariant readValue(QXmlStreamReader& xml)
     return {};
 }
 
+void writeValue(QXmlStreamWriter& xml, const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QVariantMap: {
+        xml.writeStartElement("dict");
+        const QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it) {
+            xml.writeTextElement("key", it.key());
+            writeValue(xml, it.value());
+        }
+        xml.writeEndElement();
+        break;
+    }
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList:
+        xml.writeStartElement("array");
+        for (const QVariant& v : value.toList())
+            writeValue(xml, v);
+        xml.writeEndElement();
+        break;
+    case QMetaType::Bool:
+        xml.writeEmptyElement(value.toBool() ? "true" : "false");
+        break;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        xml.writeTextElement("integer", QString::number(value.toLongLong()));
+        break;
+    default:
+        xml.writeTextElement("string", value.toString());
+    }
+}
+
 } // namespace
+
+QByteArray plistXml(const QVariant& value)
+{
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
+    xml.writeStartDocument();
+    xml.writeStartElement("plist");
+    xml.writeAttribute("version", "1.0");
+    writeValue(xml, value);
+    xml.writeEndDocument();
+    return bytes;
+}
+
+bool writePlistFile(const QString& path, const QVariant& value)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(plistXml(value)) >= 0;
+}
 
 QVariant readPlistXml(const QByteArray& bytes)
 {

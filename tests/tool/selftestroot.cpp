@@ -6,8 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 const char* const SelfTestRoot::kSyncLabel = "com.tessavel.connect.selftest";
 const char* const SelfTestRoot::kSetTimeLabel = "com.tessavel.connect.settime.selftest";
@@ -75,6 +78,40 @@ QString SelfTestRoot::setTimePlist() const
     return path() + "/Library/LaunchDaemons/" + kSetTimeLabel + ".plist";
 }
 
+bool SelfTestRoot::plant(const QString& where, const QByteArray& bytes, int mode) const
+{
+    const QString file = where.startsWith('/') ? where : path() + "/" + where;
+    QStringList made;
+    for (QString dir = QFileInfo(file).absolutePath(); !QFileInfo::exists(dir);
+         dir = QFileInfo(dir).absolutePath())
+        made.prepend(dir);
+    for (const QString& dir : made) {
+        if (!QDir().mkdir(dir) || !ToolHarness::makeOwnedByTestUser(dir)) return false;
+    }
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        return false;
+    f.close();
+    const QByteArray p = file.toLocal8Bit();
+    return ::chown(p.constData(), ToolHarness::testUid(), ToolHarness::testGid()) == 0 &&
+           ::chmod(p.constData(), mode_t(mode)) == 0;
+}
+
+QByteArray SelfTestRoot::read(const QString& where) const
+{
+    QFile f(where.startsWith('/') ? where : path() + "/" + where);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString SelfTestRoot::fakeSntp(int status) const
+{
+    const QString script = path() + "/fake-sntp";
+    plant(script,
+          "#!/bin/sh\necho \"fake sntp asked $*\"\nexit " + QByteArray::number(status) + "\n",
+          0755);
+    return script;
+}
+
 QString SelfTestRoot::domain()
 {
     return "gui/" + QString::number(ToolHarness::testUid());
@@ -129,6 +166,18 @@ bool SelfTestRoot::bootOutAll() const
     for (qint64 pid : left)
         ::kill(pid_t(pid), SIGKILL);
     return clean && left.isEmpty();
+}
+
+void SelfTestCase::init()
+{
+    m_root = std::make_unique<SelfTestRoot>();
+    QVERIFY(m_root->isValid());
+}
+
+void SelfTestCase::cleanup()
+{
+    QVERIFY2(m_root->bootOutAll(), "a job or a process outlived its test");
+    m_root.reset();
 }
 
 bool waitFor(const std::function<bool()>& cond, int timeoutMs)

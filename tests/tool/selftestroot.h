@@ -4,9 +4,11 @@
 
 #include "toolharness.h"
 
+#include <QObject>
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 
 class SelfTestRoot
 {
@@ -22,6 +24,13 @@ public:
     QString installedBin() const;
     QString jobPlist() const;
     QString setTimePlist() const;
+
+    // Writes a file as the test user would have: the file and the folders made for it are
+    // the test user's. A path not beginning with "/" is taken inside the root.
+    bool plant(const QString& path, const QByteArray& bytes, int mode = 0644) const;
+    QByteArray read(const QString& path) const;
+    // A stand-in SNTP client that says which server it was asked and exits with the status.
+    QString fakeSntp(int status) const;
 
     QProcessEnvironment env() const;
     ToolResult tool(const QStringList& args, const QProcessEnvironment& extra = {},
@@ -40,6 +49,20 @@ public:
 private:
     QTemporaryDir m_dir;
     bool m_valid = false;
+};
+
+// A test class whose every test function gets a fresh root, and fails when a job or a process
+// outlives the function.
+class SelfTestCase : public QObject
+{
+    Q_OBJECT
+
+protected:
+    std::unique_ptr<SelfTestRoot> m_root;
+
+private slots:
+    void init();
+    void cleanup();
 };
 
 // Polls until cond holds or timeoutMs passes, without a fixed sleep.

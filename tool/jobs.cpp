@@ -1,0 +1,89 @@
+#include "jobs.h"
+
+#include "fileops.h"
+#include "platformprograms.h"
+#include "plistfile.h"
+#include "plumbing.h"
+#include "values.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace tool {
+
+namespace {
+
+constexpr int kGoneChecks = 50;
+constexpr auto kGonePause = std::chrono::milliseconds(100);
+constexpr int kBootstrapAttempts = 5;
+constexpr auto kBootstrapPause = std::chrono::milliseconds(500);
+
+std::string target(const std::string& label)
+{
+    return kDomain + "/" + label;
+}
+
+} // namespace
+
+void writeJobPlist(plist_t dict, const std::string& path)
+{
+    makeDirs(parentDir(path));
+    makeDirs(parentDir(kLogPath));
+    std::string error;
+    // The mode is set on the new file before it takes the job's name.
+    if (!writePlistAtomically(path, dict, 0644, &error)) {
+        errln("error: cannot write " + path + ": " + error);
+        std::exit(1);
+    }
+    run(kChown, {"root:wheel", path});
+    run(kChmod, {"644", path});
+}
+
+bool jobIsLoaded(const std::string& label)
+{
+    return run(kLaunchctl, {"print", target(label)}).code == 0;
+}
+
+LoadResult loadJob(const std::string& label, const std::string& plistPath)
+{
+    run(kLaunchctl, {"bootout", target(label)});
+    for (int i = 0; i < kGoneChecks && jobIsLoaded(label); ++i)
+        std::this_thread::sleep_for(kGonePause);
+
+    LoadResult result;
+    for (int attempt = 0; attempt < kBootstrapAttempts; ++attempt) {
+        const RunResult r = run(kLaunchctl, {"bootstrap", kDomain, plistPath});
+        if (jobIsLoaded(label)) return {true, {}};
+        result.detail = trimmed(r.out, " \t\r\n");
+        std::this_thread::sleep_for(kBootstrapPause);
+    }
+    return result;
+}
+
+std::optional<ConfiguredJob> configuredJob()
+{
+    const Plist job = readPlistDict(kPlistPath);
+    if (!job) return std::nullopt;
+    const auto args = dictStrings(job.get(), "ProgramArguments");
+    if (!args) return std::nullopt;
+    for (size_t i = 0; i < args->size(); ++i) {
+        if ((*args)[i] != "--server") continue;
+        if (i + 1 == args->size()) return std::nullopt;
+        const auto interval = dictInteger(job.get(), "StartInterval");
+        return ConfiguredJob{(*args)[i + 1],
+                             interval ? static_cast<long long>(*interval) : kDefaultInterval};
+    }
+    return std::nullopt;
+}
+
+std::string intervalText(long long seconds)
+{
+    if (seconds % 60 == 0) {
+        const long long minutes = seconds / 60;
+        return std::to_string(minutes) + " minute" + (seconds == 60 ? "" : "s");
+    }
+    return std::to_string(seconds) + " seconds";
+}
+
+} // namespace tool

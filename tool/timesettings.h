@@ -1,0 +1,24 @@
+// The platform's network-time settings: the time server and whether the clock is set
+// automatically. systemsetup holds them; in self-test mode a settings file stands in.
+#pragma once
+
+#include "plistfile.h"
+
+#include <optional>
+#include <string>
+
+namespace tool {
+
+// What remove falls back to when nothing was recorded before setup.
+inline constexpr const char* kPlatformDefaultTimeServer = "time.apple.com";
+
+std::optional<std::string> systemsetupValue(const std::string& arg, const std::string& prefix);
+std::optional<std::string> currentTimeServer();
+void setTimeServer(const std::string& server);
+std::optional<bool> usingNetworkTime();
+void setUsingNetworkTime(bool on);
+
+// The self-test settings file, an empty dictionary when it is missing or not one.
+Plist fakeSettings();
+
+} // namespace tool
