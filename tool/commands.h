@@ -1,4 +1,5 @@
-// The privileged commands the dispatch table hands over to.
+// The privileged commands the dispatch table hands over to: install, and setting the
+// clock by hand with its password-free grant.
 #pragma once
 
 #include <optional>
@@ -11,5 +12,10 @@ void cmdInstall(const std::string& server, long long intervalSec,
 // Copies the running tool to its installed place and proves the copy runs; ends the process
 // with status 1 when it cannot.
 void installProgram();
+
+void cmdSetTime(const std::string& timeText, const std::optional<std::string>& allowUser);
+void allowSetTime(const std::string& userText);
+void forbidSetTime(bool keepAnswer = false);
+void cmdSetTimeFromRequest();
 
 } // namespace tool

@@ -53,6 +53,30 @@ int toolMain(int argc, char** argv)
         if (!server) return usageError("Usage: tessavel-connect sync --server <ip>\n");
         cmdSync(*server);
     }
+    if (cmd == "set-time") {
+        if (values().args.size() < 3)
+            return usageError("Usage: tessavel-connect set-time <2026-10-09T21:07:38Z>\n");
+        cmdSetTime(values().args[2], optValue("--allow-user"));
+        return 0;
+    }
+    if (cmd == "allow-set-time") {
+        requireRoot("allow-set-time --user <id>");
+        const auto user = optValue("--user");
+        if (!user) return usageError("Usage: tessavel-connect allow-set-time --user <id>\n");
+        allowSetTime(*user);
+        return 0;
+    }
+    if (cmd == "forbid-set-time") {
+        requireRoot("forbid-set-time");
+        forbidSetTime(false);
+        println(
+            "Setting the clock from Tessavel Veridir asks for an administrator password again.");
+        return 0;
+    }
+    if (cmd == "set-time-from-request") {
+        cmdSetTimeFromRequest();
+        return 0;
+    }
     if (cmd == "-h" || cmd == "--help" || cmd == "help") {
         usage();
         return 0;

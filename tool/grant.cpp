@@ -1,0 +1,106 @@
+// The password-free grant: one user may ask the set-the-clock job to set the clock.
+#include "commands.h"
+
+#include "fileops.h"
+#include "jobs.h"
+#include "platformprograms.h"
+#include "plistfile.h"
+#include "plumbing.h"
+#include "values.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tool {
+
+namespace {
+
+// Digits with an optional sign; a minus only survives as zero, which is refused anyway.
+std::optional<uint32_t> parseUserId(const std::string& text)
+{
+    size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    if (i == text.size()) return std::nullopt;
+    uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + uint64_t(text[i] - '0');
+        if (value > UINT32_MAX) return std::nullopt;
+    }
+    if (text[0] == '-' && value != 0) return std::nullopt;
+    return uint32_t(value);
+}
+
+[[noreturn]] void fail(const std::string& text)
+{
+    errln(text);
+    std::exit(1);
+}
+
+// A fresh, empty request file that only the granted user (and root) may write.
+void makeRequestFile(uint32_t uid)
+{
+    removeFile(kSetTimeRequestPath);
+    const int fd = ::open(kSetTimeRequestPath.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) fail("error: cannot create " + kSetTimeRequestPath + ".");
+    // Through the descriptor, so the owner and mode land on the file just made.
+    if (!selfTestMode() && ::fchown(fd, uid, 0) != 0) {
+    }
+    ::fchmod(fd, 0600);
+    ::close(fd);
+}
+
+Plist setTimeJob()
+{
+    Plist job = newDict();
+    setString(job.get(), "Label", kSetTimeLabel);
+    setStrings(job.get(), "ProgramArguments", {kInstalledBin, "set-time-from-request"});
+    setStrings(job.get(), "WatchPaths", {kSetTimeRequestPath});
+    setString(job.get(), "StandardErrorPath", kLogPath);
+    setString(job.get(), "StandardOutPath", kLogPath);
+    if (const auto env = testEnvironment()) setStringMap(job.get(), "EnvironmentVariables", *env);
+    return job;
+}
+
+} // namespace
+
+void allowSetTime(const std::string& userText)
+{
+    const auto uid = parseUserId(userText);
+    if (!uid || *uid == 0 || !::getpwuid(*uid))
+        fail("error: \"" + userText +
+             "\" is not a user of this Mac (give the numeric id; root does not need this).");
+    installProgram();
+    ensureStateDir();
+    makeRequestFile(*uid);
+
+    Plist grant = newDict();
+    setInteger(grant.get(), "uid", *uid);
+    // Without the grant file the job refuses every request; saying "can now" would be a lie.
+    std::string error;
+    if (!writePlistAtomically(kSetTimeGrantPath, grant.get(), 0644, &error))
+        fail("error: cannot write " + kSetTimeGrantPath + ": " + error);
+
+    writeJobPlist(setTimeJob().get(), kSetTimePlistPath);
+    const LoadResult load = loadJob(kSetTimeLabel, kSetTimePlistPath);
+    if (!load.ok)
+        fail("error: the set-the-clock job did not load" +
+             (load.detail.empty() ? std::string(".") : " (" + load.detail + ")."));
+    println("User " + std::to_string(*uid) +
+            " can now set this Mac's clock from Tessavel Veridir without a password.");
+}
+
+void forbidSetTime(bool keepAnswer)
+{
+    removeFile(kSetTimePlistPath);
+    removeFile(kSetTimeRequestPath);
+    removeFile(kSetTimeGrantPath);
+    if (!keepAnswer) removeFile(kSetTimeResultPath);
+    run(kLaunchctl, {"bootout", kDomain + "/" + kSetTimeLabel});
+}
+
+} // namespace tool
