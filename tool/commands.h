@@ -1,5 +1,5 @@
-// The privileged commands the dispatch table hands over to: install, and setting the
-// clock by hand with its password-free grant.
+// The privileged commands the dispatch table hands over to: install, remove, status, and
+// setting the clock by hand with its password-free grant.
 #pragma once
 
 #include <optional>
@@ -12,6 +12,9 @@ void cmdInstall(const std::string& server, long long intervalSec,
 // Copies the running tool to its installed place and proves the copy runs; ends the process
 // with status 1 when it cannot.
 void installProgram();
+
+void cmdRemove();
+void cmdStatus();
 
 void cmdSetTime(const std::string& timeText, const std::optional<std::string>& allowUser);
 void allowSetTime(const std::string& userText);

@@ -48,6 +48,10 @@ int toolMain(int argc, char** argv)
         cmdInstall(server.ip, interval, server.name);
         return 0;
     }
+    if (cmd == "remove" || cmd == "uninstall") {
+        cmdRemove();
+        return 0;
+    }
     if (cmd == "sync") {
         const auto server = optValue("--server");
         if (!server) return usageError("Usage: tessavel-connect sync --server <ip>\n");
@@ -75,6 +79,10 @@ int toolMain(int argc, char** argv)
     }
     if (cmd == "set-time-from-request") {
         cmdSetTimeFromRequest();
+        return 0;
+    }
+    if (cmd == "status") {
+        cmdStatus();
         return 0;
     }
     if (cmd == "-h" || cmd == "--help" || cmd == "help") {

@@ -40,6 +40,9 @@ private slots:
         QTest::newRow("sync with --server last")
             << QStringList{"sync", "192.0.2.2", "--server"} << 2
             << "Usage: tessavel-connect sync --server <ip>\n";
+        QTest::newRow("set-time without a time, before the root check")
+            << QStringList{"set-time"} << 2
+            << "Usage: tessavel-connect set-time <2026-10-09T21:07:38Z>\n";
     }
 
     void commandLine()
@@ -79,6 +82,38 @@ private slots:
         const QString full = QFileInfo(ToolHarness::toolPath()).absoluteFilePath();
         QCOMPARE(r.err, "This needs root. Re-run with sudo, e.g.:\n  sudo \"" + full +
                             "\" sync --server 192.0.2.9\n");
+        QCOMPARE(r.out, QString());
+        QCOMPARE(r.status, 1);
+    }
+
+    // Each privileged command stops at the root check before it does anything, naming the
+    // command to retype.
+    void privilegedCommandsNeedRoot_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("retype");
+        QTest::newRow("install") << QStringList{"install", "--server", "192.0.2.9"} << "install";
+        QTest::newRow("remove") << QStringList{"remove"} << "remove";
+        QTest::newRow("uninstall") << QStringList{"uninstall"} << "remove";
+        QTest::newRow("set-time") << QStringList{"set-time", "2026-10-09T21:07:38Z"}
+                                  << "set-time 2026-10-09T21:07:38Z";
+        QTest::newRow("allow-set-time")
+            << QStringList{"allow-set-time", "--user", "501"} << "allow-set-time --user <id>";
+        QTest::newRow("allow-set-time without a user")
+            << QStringList{"allow-set-time"} << "allow-set-time --user <id>";
+        QTest::newRow("forbid-set-time") << QStringList{"forbid-set-time"} << "forbid-set-time";
+        QTest::newRow("set-time-from-request")
+            << QStringList{"set-time-from-request"} << "set-time-from-request";
+    }
+
+    void privilegedCommandsNeedRoot()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, retype);
+        const ToolResult r = ToolHarness::run(args);
+        QCOMPARE(r.err, "This needs root. Re-run with sudo, e.g.:\n  sudo \"" +
+                            QFileInfo(ToolHarness::toolPath()).absoluteFilePath() + "\" " + retype +
+                            "\n");
         QCOMPARE(r.out, QString());
         QCOMPARE(r.status, 1);
     }
