@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tool {
@@ -42,6 +43,9 @@ void rememberOldSettings()
 
 void makeSyncNowFile()
 {
+    // chmod 666 follows a link: whatever is not a plain file here is replaced, never opened up.
+    struct stat st;
+    if (::lstat(kSyncNowPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) removeFile(kSyncNowPath);
     if (!pathExists(kSyncNowPath)) {
         const int fd = ::open(kSyncNowPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) ::close(fd);

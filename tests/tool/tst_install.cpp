@@ -210,6 +210,20 @@ private slots:
         QVERIFY(QFile::exists(m_root->path() + "/usr/local/sbin/tessavel-connect"));
     }
 
+    // A link in the sync-now file's place would make "chmod 666" open up what it points at.
+    void aLinkInPlaceOfSyncNowIsReplaced()
+    {
+        QVERIFY(m_root->plant("victim", "keep me", 0600));
+        QVERIFY(m_root->plant(m_root->state("placeholder"), ""));
+        QCOMPARE(::symlink(qPrintable(m_root->path() + "/victim"),
+                           qPrintable(m_root->state("sync-now"))),
+                 0);
+        QCOMPARE(install({"--server", kServer}).status, 0);
+        QCOMPARE(modeOf(m_root->path() + "/victim"), mode_t(0600));
+        QVERIFY(!QFileInfo(m_root->state("sync-now")).isSymLink());
+        QCOMPARE(modeOf(m_root->state("sync-now")), mode_t(0666));
+    }
+
     void theInstalledCopyReinstallsItself()
     {
         QCOMPARE(install({"--server", kServer}).status, 0);

@@ -95,6 +95,20 @@ private slots:
         QCOMPARE(m_root->read("clock-set-to"), QByteArray());
     }
 
+    // The answer replaces whatever holds the result's name; it never writes through a link.
+    void aLinkInPlaceOfTheResultIsReplaced()
+    {
+        QVERIFY(m_root->plant("victim", "keep me\n"));
+        QVERIFY(m_root->plant(m_root->state("set-time-grant.plist"),
+                              plistXml(QVariantMap{{"uid", qint64(ToolHarness::testUid())}})));
+        QVERIFY(m_root->plant(request(), kGood, 0600));
+        QCOMPARE(::symlink(qPrintable(m_root->path() + "/victim"), qPrintable(result())), 0);
+        QCOMPARE(m_root->tool({"set-time-from-request"}).status, 0);
+        QCOMPARE(m_root->read("victim"), QByteArray("keep me\n"));
+        QVERIFY(!QFileInfo(result()).isSymLink());
+        QVERIFY(m_root->read(result()).startsWith("0123456789abcdef ok "));
+    }
+
     void revokeLeavesOnlyItsAnswer()
     {
         grant();
