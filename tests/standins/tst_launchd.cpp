@@ -1,12 +1,12 @@
 // The launchd stand-in as the tool meets it: jobs run at load, every StartInterval and when a
 // watched path changes, one at a time, with their output appended; print tells loaded from
 // not loaded; bootout stops the job and leaves nothing running.
+#include "plistxml.h"
 #include "selftestroot.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QXmlStreamWriter>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -32,50 +32,19 @@ struct Job
 
 QString writeJob(const QString& path, const Job& job)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
-    QXmlStreamWriter x(&f);
-    x.writeStartDocument();
-    x.writeStartElement("plist");
-    x.writeStartElement("dict");
-    x.writeTextElement("key", "Label");
-    x.writeTextElement("string", job.label);
-    x.writeTextElement("key", "ProgramArguments");
-    x.writeStartElement("array");
-    for (const QString& a : {QString("/bin/sh"), QString("-c"), job.script})
-        x.writeTextElement("string", a);
-    x.writeEndElement();
-    x.writeTextElement("key", "RunAtLoad");
-    x.writeEmptyElement(job.runAtLoad ? "true" : "false");
-    if (job.interval) {
-        x.writeTextElement("key", "StartInterval");
-        x.writeTextElement("integer", QString::number(job.interval));
-    }
-    if (!job.watch.isEmpty()) {
-        x.writeTextElement("key", "WatchPaths");
-        x.writeStartElement("array");
-        for (const QString& w : job.watch)
-            x.writeTextElement("string", w);
-        x.writeEndElement();
-    }
-    for (const auto& [key, value] :
-         {std::pair{"StandardOutPath", job.out}, std::pair{"StandardErrorPath", job.err}}) {
-        if (value.isEmpty()) continue;
-        x.writeTextElement("key", key);
-        x.writeTextElement("string", value);
-    }
-    if (!job.env.isEmpty()) {
-        x.writeTextElement("key", "EnvironmentVariables");
-        x.writeStartElement("dict");
-        for (auto it = job.env.begin(); it != job.env.end(); ++it) {
-            x.writeTextElement("key", it.key());
-            x.writeTextElement("string", it.value());
-        }
-        x.writeEndElement();
-    }
-    x.writeEndDocument();
-    f.close();
-    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    QVariantMap plist{{"Label", job.label},
+                      {"ProgramArguments", QVariantList{"/bin/sh", "-c", job.script}},
+                      {"RunAtLoad", job.runAtLoad}};
+    if (job.interval) plist["StartInterval"] = job.interval;
+    if (!job.watch.isEmpty()) plist["WatchPaths"] = job.watch;
+    if (!job.out.isEmpty()) plist["StandardOutPath"] = job.out;
+    if (!job.err.isEmpty()) plist["StandardErrorPath"] = job.err;
+    QVariantMap env;
+    for (auto it = job.env.begin(); it != job.env.end(); ++it)
+        env[it.key()] = it.value();
+    if (!env.isEmpty()) plist["EnvironmentVariables"] = env;
+    if (!writePlistFile(path, plist)) return {};
+    ::chmod(qPrintable(path), 0644);
     ::chown(qPrintable(path), ToolHarness::testUid(), ToolHarness::testGid());
     return path;
 }
