@@ -321,9 +321,11 @@ int main(int argc, char** argv)
         o.ntp && o.ntpLoopback ? udpSocket(htonl(INADDR_LOOPBACK), 123, false) : -1;
     if (!o.readyFile.empty()) std::ofstream(o.readyFile) << getpid() << "\n";
 
-    pollfd fds[3] = {{wildcard, POLLIN, 0}, {unicast, POLLIN, 0}, {sntp, POLLIN, 0}};
+    // poll skips entries with a negative descriptor.
+    pollfd fds[4] = {
+        {wildcard, POLLIN, 0}, {unicast, POLLIN, 0}, {sntp, POLLIN, 0}, {sntpLoop, POLLIN, 0}};
     while (!g_stop) {
-        if (poll(fds, sntp >= 0 ? 3 : 2, 200) <= 0) continue;
+        if (poll(fds, 4, 200) <= 0) continue;
         Received r;
         if ((fds[0].revents & POLLIN) && receive(wildcard, r)) {
             const in_addr loop{htonl(INADDR_LOOPBACK)};
@@ -333,7 +335,9 @@ int main(int argc, char** argv)
             r.to = own;
             onDiscovery(o, unicast, r, in_addr{});
         }
-        if (sntp >= 0 && (fds[2].revents & POLLIN) && receive(sntp, r)) onSntp(o, sntp, r);
+        for (int k : {2, 3}) {
+            if ((fds[k].revents & POLLIN) && receive(fds[k].fd, r)) onSntp(o, fds[k].fd, r);
+        }
     }
     return 0;
 }
