@@ -274,6 +274,10 @@ Options parse(int argc, char** argv)
             o.sends.push_back(next());
         else if (a == "--no-discovery")
             o.discovery = false;
+        else if (a == "--delay")
+            o.delayMs = std::stoi(next());
+        else if (a == "--ntp-loopback")
+            o.ntpLoopback = true;
         else if (a == "--heard")
             o.heard = next();
         else if (a == "--report-log")
