@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QUdpSocket>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
@@ -74,6 +75,14 @@ double median(std::vector<double> v)
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// The value below which 95 % of the samples lie (nearest rank).
+double p95(std::vector<double> v)
+{
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[size_t(std::ceil(0.95 * double(v.size()))) - 1];
+}
+
 void print(const char* name, double value, const char* unit)
 {
     std::printf("%s: %.3f %s\n", name, value, unit);
@@ -110,6 +119,7 @@ int main(int argc, char** argv)
 
     std::printf("rounds: %d each\n", rounds);
     print("offset difference median", median(diffs), "ms");
+    print("offset difference p95", p95(diffs), "ms");
     print("offset difference max",
           diffs.empty() ? 0 : *std::max_element(diffs.begin(), diffs.end()), "ms");
     print("ours offset median", median(oursOffsets), "ms");
