@@ -22,7 +22,6 @@ constexpr qint64 kAnswerCountsMs = 25'000; // two lost answers in a row, not one
 constexpr qint64 kSaveEveryMs = 30'000;
 constexpr qint64 kAskEveryMs = 60'000;
 constexpr qint64 kMaxAnswerBytes = 512;
-constexpr qint64 kMaxBeaconBytes = 1032; // header and the largest payload
 
 const QString kLastSyncKey = QStringLiteral("clock/lastSyncUtcMs");
 const QString kClientIdKey = QStringLiteral("clientId");
@@ -76,12 +75,14 @@ ClockWatcher::ClockWatcher(const Seam& seam, QObject* parent)
     probeTimer->start(kProbeMs);
     beaconTimer = new QTimer(this);
     beaconTimer->setInterval(kBeaconMs);
+    connect(beaconTimer, &QTimer::timeout, this, &ClockWatcher::sendBeacon);
 
     judge();
 }
 
 ClockWatcher::~ClockWatcher()
 {
+    if (reporting) sendPacket(beaconPacket(true));
     // Exact after a clean exit; during a run the stored value may lag by up to 30 s.
     saveLastSync(true);
 }
@@ -211,14 +212,6 @@ void ClockWatcher::onNtpReadyRead()
     }
 }
 
-void ClockWatcher::onBeaconReadyRead()
-{
-    // Nothing arriving here is looked at yet; drain it so the socket's buffer never fills.
-    while (beaconSocket->hasPendingDatagrams()) {
-        if (!beaconSocket->receiveDatagram(kMaxBeaconBytes).isValid()) break;
-    }
-}
-
 void ClockWatcher::judge()
 {
     const ClockInputs in = inputs();
@@ -231,7 +224,11 @@ void ClockWatcher::judge()
 
     const ClockState previous = state;
     state = current;
-    if (current != previous) emit stateChanged(current);
+    if (current != previous) {
+        emit stateChanged(current);
+        // The server hears of a change at once, not at the next beat.
+        if (reporting) sendBeacon();
+    }
 
     // A server running on this computer, not steady, would chase this computer's clock
     // while this computer chases it: never ask the system to sync from it.

@@ -41,6 +41,17 @@ public:
     // The server's name when it has one, else its address text.
     QString serverLabel() const;
 
+    // Beacon reports of the clock's state to the server, while the user keeps watch.
+    void setReporting(bool on);
+    // Reporting, and the server answered a report no more than 90 s ago.
+    bool reportHeard() const;
+    QByteArray beaconJson(bool bye) const;
+    // The whole report datagram; empty when the payload is too long to frame.
+    QByteArray beaconPacket(bool bye) const;
+    bool isHeardForMe(const QByteArray& datagram) const;
+    // The host name as reported: a final ".local" cut off, exactly so.
+    static QString reportHostName(const QString& hostName);
+
     // A loopback address, or an address of one of this computer's interfaces (an IPv4-mapped
     // IPv6 form counts as its IPv4 form); false for a null address.
     static bool isThisComputer(const QHostAddress& address);
@@ -65,8 +76,10 @@ private slots:
     void onProbe();
     void onNtpReadyRead();
     void onBeaconReadyRead();
+    void sendBeacon();
 
 private:
+    void sendPacket(const QByteArray& datagram);
     void judge();
     void saveLastSync(bool force);
     void onLookedUp(const QString& name, const QHostInfo& info);
