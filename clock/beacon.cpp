@@ -2,12 +2,12 @@
 // the broadcast addresses, every 30 s and on every change, and the server's heard answers.
 #include "clockwatcher.h"
 
+#include "broadcasts.h"
 #include "datagram.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkDatagram>
-#include <QNetworkInterface>
 #include <QSysInfo>
 #include <QTimer>
 #include <QUdpSocket>
@@ -59,14 +59,8 @@ void ClockWatcher::sendPacket(const QByteArray& datagram)
     if (!serverAddress.isNull())
         beaconSocket->writeDatagram(datagram, serverAddress, discovery::kDiscoveryPort);
     beaconSocket->writeDatagram(datagram, QHostAddress::Broadcast, discovery::kDiscoveryPort);
-    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
-        const auto flags = i.flags();
-        if (!(flags & QNetworkInterface::IsUp) || (flags & QNetworkInterface::IsLoopBack)) continue;
-        for (const QNetworkAddressEntry& e : i.addressEntries()) {
-            if (!e.broadcast().isNull() && e.ip().protocol() == QAbstractSocket::IPv4Protocol)
-                beaconSocket->writeDatagram(datagram, e.broadcast(), discovery::kDiscoveryPort);
-        }
-    }
+    for (const QHostAddress& b : interfaceBroadcasts())
+        beaconSocket->writeDatagram(datagram, b, discovery::kDiscoveryPort);
 }
 
 void ClockWatcher::sendBeacon()

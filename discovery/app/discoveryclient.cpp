@@ -1,5 +1,6 @@
 #include "discoveryclient.h"
 
+#include "broadcasts.h"
 #include "datagram.h"
 #include "discoveryanswer.h"
 #include "serveraddress.h"
@@ -71,14 +72,8 @@ void DiscoveryClient::sendQuery()
         discovery::kTypeQuery, discovery::queryPayload(nonce.toStdString(), "Tessavel Veridir"));
     const QByteArray query(q.data(), qsizetype(q.size()));
     socket->writeDatagram(query, QHostAddress::Broadcast, discovery::kDiscoveryPort);
-    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
-        const auto flags = i.flags();
-        if (!(flags & QNetworkInterface::IsUp) || (flags & QNetworkInterface::IsLoopBack)) continue;
-        for (const QNetworkAddressEntry& e : i.addressEntries()) {
-            if (!e.broadcast().isNull() && e.ip().protocol() == QAbstractSocket::IPv4Protocol)
-                socket->writeDatagram(query, e.broadcast(), discovery::kDiscoveryPort);
-        }
-    }
+    for (const QHostAddress& b : interfaceBroadcasts())
+        socket->writeDatagram(query, b, discovery::kDiscoveryPort);
 }
 
 void DiscoveryClient::onReadyRead()
