@@ -90,11 +90,11 @@ QPushButton[instState="alarm"]:hover { background: %red22%; }
 QTableView {
     color: %pri%; background: transparent; alternate-background-color: transparent; border: none;
     gridline-color: transparent; outline: 0;
+    selection-background-color: %acc14%; selection-color: %pri%;
 }
+QTableView[pulse="bright"] { selection-background-color: %amber40%; }
+QTableView[pulse="dim"] { selection-background-color: %amber16%; }
 QTableView::item { border: none; border-top: 1px solid %grid%; padding-right: 10px; }
-QTableView::item:selected { background: %acc14%; color: %pri%; }
-QTableView[pulse="bright"]::item:selected { background: %amber40%; }
-QTableView[pulse="dim"]::item:selected { background: %amber16%; }
 QTableView QLineEdit, QTableView QAbstractSpinBox {
     background: transparent; border: 1px solid transparent; border-radius: 3px; padding: 2px 6px;
 }
@@ -224,9 +224,11 @@ QString styleSheet()
 void applyTo(QWidget* widget)
 {
     if (!widget) return;
+    // The sheet goes first: replacing a sheet makes Qt put back the palette the widget had
+    // when the old sheet came, which would undo a new palette set before it.
+    widget->setStyleSheet(styleSheet());
     widget->setPalette(palette());
     widget->setAutoFillBackground(true);
-    widget->setStyleSheet(styleSheet());
     // Painted widgets read the tokens at paint time; a repaint is all they need.
     const QList<QWidget*> children = widget->findChildren<QWidget*>();
     for (QWidget* child : children)
