@@ -225,6 +225,8 @@ void TestInstStyleSheet::applyToFollowsTheTokens()
     Inst::applyTo(nullptr);
     Dressed d;
     auto* label = d.add(new QLabel(QStringLiteral("words")));
+    // A widget a rule matches takes the application's palette, not its parent's.
+    auto* table = d.add(new QTableWidget(1, 1));
     // Dark, then back and forth, as the appearance selector would switch it.
     for (bool dark : {true, false, true, false}) {
         Inst::setDark(dark);
@@ -234,6 +236,7 @@ void TestInstStyleSheet::applyToFollowsTheTokens()
         QCOMPARE(d.window.palette().color(QPalette::Window), Inst::tokens()->panel);
         QCOMPARE(d.window.palette().color(QPalette::Disabled, QPalette::Text), Inst::tokens()->mut);
         QCOMPARE(rgb(label->palette().color(QPalette::WindowText)), rgb(Inst::tokens()->pri));
+        QCOMPARE(rgb(table->palette().color(QPalette::Text)), rgb(Inst::tokens()->pri));
     }
 }
 
