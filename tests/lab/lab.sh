@@ -9,7 +9,7 @@
 # also when COMMAND fails or the script is interrupted. COMMAND sees:
 #   LAB_CLIENT       192.0.2.1, the client's address
 #   LAB_SERVER       192.0.2.2, chronyd's address
-#   LAB_SPARE        192.0.2.3 192.0.2.4 192.0.2.5, more server addresses, free for test peers
+#   LAB_SPARE        192.0.2.3 to 192.0.2.20, more server addresses, free for test peers
 #   LAB_SERVER_NS    the server namespace, for `ip netns exec`
 #   LAB_DIR          a private folder; write process ids to $LAB_DIR/pids to have them stopped
 set -euo pipefail
@@ -64,7 +64,9 @@ ip -n "$cns" link set lo up
 ip -n "$sns" link set lo up
 ip -n "$cns" addr add 192.0.2.1/24 broadcast 192.0.2.255 dev "${cns}v"
 ip -n "$sns" addr add 192.0.2.2/24 broadcast 192.0.2.255 dev "${sns}v"
-for a in 3 4 5; do
+spare=""
+for a in $(seq 3 20); do
+  spare="$spare 192.0.2.$a"
   ip -n "$sns" addr add "192.0.2.$a/24" broadcast 192.0.2.255 dev "${sns}v"
 done
 ip -n "$cns" link set "${cns}v" up
@@ -95,7 +97,7 @@ fi
 
 set +e
 ip netns exec "$cns" env LAB_CLIENT=192.0.2.1 LAB_SERVER=192.0.2.2 \
-  LAB_SPARE="192.0.2.3 192.0.2.4 192.0.2.5" LAB_SERVER_NS="$sns" LAB_DIR="$dir" "$@"
+  LAB_SPARE="${spare# }" LAB_SERVER_NS="$sns" LAB_DIR="$dir" "$@"
 status=$?
 set -e
 exit $status

@@ -30,11 +30,13 @@ const char* const kHelp =
     "                       reply stale no-nonce announce type=N length=N trailing=N\n"
     "                       oversize malformed array short\n"
     "  --no-discovery       leave queries unanswered\n"
+    "  --delay MS           wait before answering a query (orders several servers)\n"
     "  --heard MODE         normal silent other-id upper-id short-length type4\n"
     "  --report-log FILE    append \"unicast|broadcast PAYLOAD\" per beacon report\n"
     "  --ntp-offset MS      offset of the served clock (default 0)\n"
     "  --ntp-fault F        none mode stratum0 leap3 originate short silent\n"
     "  --no-ntp             do not serve SNTP\n"
+    "  --ntp-loopback       serve SNTP on 127.0.0.1 as well\n"
     "  --ready-file FILE    written once every socket is bound\n";
 
 struct Options
@@ -43,6 +45,8 @@ struct Options
     std::string json = "{}";
     std::vector<std::string> sends;
     bool discovery = true;
+    int delayMs = 0;
+    bool ntpLoopback = false;
     std::string heard = "normal";
     std::string reportLog;
     long long ntpOffsetMs = 0;
@@ -193,6 +197,7 @@ void onDiscovery(const Options& o, int fd, const Received& r, in_addr source)
             payload.is_object() && payload.value("nonce", nlohmann::json()).is_string()
                 ? payload["nonce"].get<std::string>()
                 : "";
+        if (o.delayMs > 0) usleep(useconds_t(o.delayMs) * 1000);
         for (const auto& a : answersFor(o, nonce))
             reply(fd, r, a, source);
     } else if (u->type == discovery::kTypeReport) {
@@ -269,6 +274,10 @@ Options parse(int argc, char** argv)
             o.sends.push_back(next());
         else if (a == "--no-discovery")
             o.discovery = false;
+        else if (a == "--delay")
+            o.delayMs = std::stoi(next());
+        else if (a == "--ntp-loopback")
+            o.ntpLoopback = true;
         else if (a == "--heard")
             o.heard = next();
         else if (a == "--report-log")
@@ -312,11 +321,15 @@ int main(int argc, char** argv)
     const int wildcard = udpSocket(htonl(INADDR_ANY), discovery::kDiscoveryPort, true);
     const int unicast = udpSocket(own.s_addr, discovery::kDiscoveryPort, false);
     const int sntp = o.ntp ? udpSocket(own.s_addr, 123, false) : -1;
+    const int sntpLoop =
+        o.ntp && o.ntpLoopback ? udpSocket(htonl(INADDR_LOOPBACK), 123, false) : -1;
     if (!o.readyFile.empty()) std::ofstream(o.readyFile) << getpid() << "\n";
 
-    pollfd fds[3] = {{wildcard, POLLIN, 0}, {unicast, POLLIN, 0}, {sntp, POLLIN, 0}};
+    // poll skips entries with a negative descriptor.
+    pollfd fds[4] = {
+        {wildcard, POLLIN, 0}, {unicast, POLLIN, 0}, {sntp, POLLIN, 0}, {sntpLoop, POLLIN, 0}};
     while (!g_stop) {
-        if (poll(fds, sntp >= 0 ? 3 : 2, 200) <= 0) continue;
+        if (poll(fds, 4, 200) <= 0) continue;
         Received r;
         if ((fds[0].revents & POLLIN) && receive(wildcard, r)) {
             const in_addr loop{htonl(INADDR_LOOPBACK)};
@@ -326,7 +339,9 @@ int main(int argc, char** argv)
             r.to = own;
             onDiscovery(o, unicast, r, in_addr{});
         }
-        if (sntp >= 0 && (fds[2].revents & POLLIN) && receive(sntp, r)) onSntp(o, sntp, r);
+        for (int k : {2, 3}) {
+            if ((fds[k].revents & POLLIN) && receive(fds[k].fd, r)) onSntp(o, fds[k].fd, r);
+        }
     }
     return 0;
 }

@@ -1,0 +1,27 @@
+#include "timesource.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+namespace {
+
+class SystemTimeSource final : public TimeSource
+{
+public:
+    qint64 utcNowMs() const override { return QDateTime::currentMSecsSinceEpoch(); }
+    qint64 monotonicMs() const override
+    {
+        // The clock QElapsedTimer runs on (CLOCK_MONOTONIC, mach_absolute_time).
+        QElapsedTimer t;
+        t.start();
+        return t.msecsSinceReference();
+    }
+};
+
+} // namespace
+
+const TimeSource& TimeSource::system()
+{
+    static const SystemTimeSource source;
+    return source;
+}

@@ -1,0 +1,57 @@
+// Finds the time servers on the network: one scan broadcasts the query, listens, probes every
+// address a server was heard from by SNTP, picks one address per server and reports the list.
+#pragma once
+
+#include "discoveredserver.h"
+
+#include <QMap>
+#include <QObject>
+#include <QStringList>
+
+class QTimer;
+class QUdpSocket;
+
+class DiscoveryClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DiscoveryClient(QObject* parent = nullptr);
+
+    void scan(int listenMs);
+    bool isScanning() const { return scanning; }
+
+    // One SNTP request to address, waiting at most timeoutMs for an acceptable answer. Blocks.
+    static bool answersTimeNow(const QString& address, int timeoutMs);
+
+    static constexpr int kMaxIds = 64;
+    static constexpr int kMaxAddressesPerId = 12;
+    static constexpr int kProbeMs = 400;
+
+signals:
+    void finished(const QList<DiscoveredServer>& servers);
+
+private slots:
+    void onReadyRead();
+    void onHeardAll();
+    void onProbeReadyRead();
+    void onDone();
+
+private:
+    struct HeardServer
+    {
+        DiscoveredServer server;
+        QStringList addresses;
+    };
+
+    void sendQuery();
+
+    QUdpSocket* socket = nullptr;
+    QUdpSocket* probeSocket = nullptr;
+    QTimer* heardAllTimer = nullptr;
+    QString nonce;
+    bool scanning = false;
+    QMap<QString, HeardServer> heard;
+    qint64 probeSentMs = 0;
+    QStringList answered;
+};

@@ -1,0 +1,6 @@
+#pragma once
+// The plates of the toolkit's frames and controls.
+
+class GallerySheet;
+
+void addFramePlates(GallerySheet& sheet);

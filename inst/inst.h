@@ -1,0 +1,27 @@
+#pragma once
+// The instrument toolkit in one include: tokens, appearance, fonts, style sheet and widgets.
+
+#include "instappearance.h"
+#include "instfonts.h"
+#include "instformat.h"
+#include "inststyle.h"
+#include "inststylesheet.h"
+#include "insttokens.h"
+
+#include "instappearanceselector.h"
+#include "instbezel.h"
+#include "instcheck.h"
+#include "instcheckrow.h"
+#include "instchip.h"
+#include "instcombo.h"
+#include "instdot.h"
+#include "instled.h"
+#include "instmoduleheader.h"
+#include "instreadout.h"
+#include "instreadoutbar.h"
+#include "instscreen.h"
+#include "instsection.h"
+#include "inststatus.h"
+#include "insttabs.h"
+#include "insttoggle.h"
+#include "instvalue.h"

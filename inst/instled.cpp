@@ -1,0 +1,156 @@
+#include "instled.h"
+
+#include "insttokens.h"
+
+#include <QPainter>
+#include <QPen>
+#include <cmath>
+
+InstLed::InstLed(int height, QWidget* parent) : QWidget(parent), m_height(qMax(1, height))
+{
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void InstLed::setText(const QString& text)
+{
+    if (text == m_text) return;
+    const bool resize = m_reserve.isEmpty() && widthOf(text) != widthOf(m_text);
+    m_text = text;
+    if (resize) updateGeometry();
+    update();
+}
+
+void InstLed::setReserve(const QString& reserve)
+{
+    if (reserve == m_reserve) return;
+    m_reserve = reserve;
+    updateGeometry();
+    update();
+}
+
+void InstLed::setTone(Tone tone)
+{
+    if (tone == m_tone) return;
+    m_tone = tone;
+    update();
+}
+
+void InstLed::setDim(bool dim)
+{
+    if (dim == m_dim) return;
+    m_dim = dim;
+    update();
+}
+
+bool InstLed::canShow(const QString& text)
+{
+    if (text.isEmpty()) return false;
+    for (QChar c : text) {
+        const bool shown =
+            c.isDigit() || c == u' ' || c == u'-' || c == u'.' || c == u':' || c == QChar(0x2212);
+        if (!shown) return false;
+    }
+    return true;
+}
+
+double InstLed::advance(QChar c) const
+{
+    return (c == u':' || c == u'.' ? 0.3 : 0.56) * m_height;
+}
+
+double InstLed::widthOf(const QString& text) const
+{
+    if (text.isEmpty()) return 0;
+    double width = (text.size() - 1) * 0.07 * m_height;
+    for (QChar c : text)
+        width += advance(c);
+    return width;
+}
+
+QString InstLed::segmentsOf(QChar c)
+{
+    static const char* const digits[] = {"abcdef", "bc",     "abged", "abgcd",   "fgbc",
+                                         "afgcd",  "afgedc", "abc",   "abcdefg", "abcdfg"};
+    if (c == u'-' || c == QChar(0x2212)) return QStringLiteral("g");
+    // Any decimal digit, not only ASCII: canShow() lets the others through, so they must light.
+    if (c.isDigit() && c.digitValue() >= 0 && c.digitValue() <= 9)
+        return QString::fromLatin1(digits[c.digitValue()]);
+    return QString();
+}
+
+QSize InstLed::sizeHint() const
+{
+    const QString& t = m_reserve.isEmpty() ? m_text : m_reserve;
+    const double s = strokeWidth();
+    return QSize(int(std::ceil(widthOf(t) + s)), int(std::ceil(m_height + s)));
+}
+
+void InstLed::paintEvent(QPaintEvent*)
+{
+    const Inst::Tokens& t = *Inst::tokens();
+    const QColor lit = m_tone == Bad ? t.red : m_tone == Warn ? t.amber : t.led;
+    const double b = m_dim ? 0.3 : 1.0;
+    const double s = strokeWidth();
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(s / 2, s / 2);
+    double x = 0;
+    for (QChar c : m_text) {
+        const double w = advance(c);
+        if (c == u':') {
+            paintDot(p, QPointF(x + w / 2, 0.33 * m_height), lit, b);
+            paintDot(p, QPointF(x + w / 2, 0.67 * m_height), lit, b);
+        } else if (c == u'.') {
+            paintDot(p, QPointF(x + w / 2, 0.9 * m_height), lit, b);
+        } else if (c != u' ') {
+            paintCell(p, c, x, lit, b);
+        }
+        x += w + 0.07 * m_height;
+    }
+}
+
+void InstLed::paintCell(QPainter& p, QChar c, double x, const QColor& lit, double b) const
+{
+    const double h = m_height;
+    const double s = strokeWidth();
+    const double w = advance(c);
+    const double t = 0.55 * s;
+    const double g = 0.066 * h;
+    const QLineF segments[7] = {{x + t + g, t, x + w - t - g, t},               // a
+                                {x + w - t, t + g, x + w - t, 0.5 * h - g},     // b
+                                {x + w - t, 0.5 * h + g, x + w - t, h - t - g}, // c
+                                {x + t + g, h - t, x + w - t - g, h - t},       // d
+                                {x + t, 0.5 * h + g, x + t, h - t - g},         // e
+                                {x + t, t + g, x + t, 0.5 * h - g},             // f
+                                {x + t + g, 0.5 * h, x + w - t - g, 0.5 * h}};  // g
+    const QString on = segmentsOf(c);
+    const qreal alpha = lit.alphaF();
+    auto stroke = [&](const QLineF& line, double width, double a) {
+        QColor colour = lit;
+        colour.setAlphaF(float(alpha * a));
+        p.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin));
+        p.drawLine(line);
+    };
+    for (int i = 0; i < 7; ++i) {
+        if (on.contains(QLatin1Char(char('a' + i)))) {
+            stroke(segments[i], 2 * s, 0.2 * b);
+            stroke(segments[i], s, b);
+        } else {
+            // Ghosts stay at their level when dimmed: the face keeps its shape.
+            stroke(segments[i], s, 0.06);
+        }
+    }
+}
+
+void InstLed::paintDot(QPainter& p, QPointF centre, const QColor& lit, double b) const
+{
+    const double r = 0.075 * m_height;
+    QColor colour = lit;
+    p.setPen(Qt::NoPen);
+    colour.setAlphaF(float(lit.alphaF() * 0.2 * b));
+    p.setBrush(colour);
+    p.drawEllipse(centre, 1.8 * r, 1.8 * r);
+    colour.setAlphaF(float(lit.alphaF() * b));
+    p.setBrush(colour);
+    p.drawEllipse(centre, r, r);
+}

@@ -1,0 +1,49 @@
+#pragma once
+// Seven-segment LED figures: digits, minus signs, colons and points, with ghosts of unlit segments.
+
+#include <QWidget>
+
+class QPainter;
+
+class InstLed : public QWidget
+{
+    Q_OBJECT
+public:
+    enum Tone : int { Go = 0, Warn = 1, Bad = 2 };
+
+    explicit InstLed(int height, QWidget* parent = nullptr);
+
+    QString text() const { return m_text; }
+    void setText(const QString& text);
+    // Text whose width the widget keeps, so that changing figures do not shift the layout.
+    QString reserve() const { return m_reserve; }
+    void setReserve(const QString& reserve);
+    Tone tone() const { return m_tone; }
+    void setTone(Tone tone);
+    bool isDim() const { return m_dim; }
+    void setDim(bool dim);
+    int ledHeight() const { return m_height; }
+
+    static bool canShow(const QString& text);
+    double widthOf(const QString& text) const;
+    double strokeWidth() const { return 0.12 * m_height; }
+    // The segments "abcdefg" that a character lights; empty for anything but a figure.
+    static QString segmentsOf(QChar c);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    double advance(QChar c) const;
+    void paintCell(QPainter& p, QChar c, double x, const QColor& lit, double b) const;
+    void paintDot(QPainter& p, QPointF centre, const QColor& lit, double b) const;
+
+    int m_height;
+    QString m_text;
+    QString m_reserve;
+    Tone m_tone = Go;
+    bool m_dim = false;
+};

@@ -1,0 +1,40 @@
+#pragma once
+// One captioned figure of a readout bar: an LED value with its unit, or words in a tone.
+
+#include <QWidget>
+
+class InstLed;
+class QLabel;
+
+class InstReadout : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit InstReadout(const QString& caption, QWidget* parent = nullptr);
+
+    // A value the LED can show goes there (with the unit when both are given); any other
+    // value is shown in words.
+    void setValue(const QString& value, const QString& unit = QString());
+    void setWordsTone(const char* tone);
+    // Shows the text dimmed on the LED: the figure is not known yet.
+    void setIdle(const QString& text);
+
+    // The first readout of a bar has no divider on its left.
+    bool isFirst() const { return m_first; }
+    void setFirst(bool first);
+
+    QLabel* captionLabel() const { return m_caption; }
+    InstLed* led() const { return m_led; }
+    QLabel* wordsLabel() const { return m_words; }
+    QLabel* unitLabel() const { return m_unit; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QLabel* m_caption;
+    InstLed* m_led;
+    QLabel* m_words;
+    QLabel* m_unit;
+    bool m_first = false;
+};

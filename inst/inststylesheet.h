@@ -1,0 +1,17 @@
+#pragma once
+// The tokens turned into a palette and a style sheet, and both put on a window.
+
+#include <QPalette>
+#include <QString>
+
+class QWidget;
+
+namespace Inst {
+
+QPalette palette();
+// The one style-sheet template with the current tokens filled in.
+QString styleSheet();
+// Palette, background and style sheet on the widget, then a repaint of the whole tree.
+void applyTo(QWidget* widget);
+
+} // namespace Inst

@@ -1,0 +1,34 @@
+#pragma once
+// A value that shows its figure on an LED with the unit beside it, or plain words otherwise.
+
+#include "instled.h"
+
+#include <QWidget>
+
+class QLabel;
+
+class InstValue : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit InstValue(int ledHeight, QWidget* parent = nullptr);
+
+    QString text() const { return m_text; }
+    void setText(const QString& text);
+    void setReserve(const QString& reserve);
+    void setTone(InstLed::Tone tone);
+
+    // Splits "+1.234 s" into "1.234" and "s"; false (no figure, the trimmed text as unit)
+    // when the text does not start with a figure that stands on its own.
+    static bool split(const QString& text, QString* number, QString* unit);
+
+    InstLed* led() const { return m_led; }
+    QLabel* textLabel() const { return m_textLabel; }
+    QLabel* unitLabel() const { return m_unitLabel; }
+
+private:
+    QString m_text;
+    InstLed* m_led;
+    QLabel* m_textLabel;
+    QLabel* m_unitLabel;
+};
