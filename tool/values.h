@@ -57,7 +57,7 @@ ProcessFacts currentProcessFacts(int argc, char** argv);
 void setValues(const Values& values);
 const Values& values();
 
-// Spec-named shorthands for the installed values.
+// Shorthands for the installed values, under the names the commands use.
 extern const std::optional<std::string>& kTestRoot;
 extern const std::string& kDomain;
 extern const std::string& kLabel;

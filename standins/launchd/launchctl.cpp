@@ -5,7 +5,7 @@
 //   launchctl bootout DOMAIN/LABEL     stop the job and its supervisor, and wait for both
 // Loaded jobs live in a runtime folder of the user's (registry.h); TESSAVEL_LAUNCHD_DIR moves
 // it, so that each test has a launchd of its own.
-#include "jobspec.h"
+#include "jobdefinition.h"
 #include "registry.h"
 #include "supervisor.h"
 
@@ -51,7 +51,7 @@ int bootstrap(const std::string& domain, const std::string& plist)
     if (const Access a = domainAccess(domain); a != Access::Allowed)
         return refused("Bootstrap", a, domain);
     std::string error;
-    const auto job = readJobSpec(plist, error);
+    const auto job = readJobDefinition(plist, error);
     if (!job) return say(5, "Bootstrap failed: 5: Input/output error: " + error);
     const auto record = recordPath(domain, job->label, true, &error);
     if (!record) return say(1, "Bootstrap failed: 1: " + error);

@@ -47,7 +47,7 @@ public:
             m_watches.push_back(
                 {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1), -1});
         }
-        const JobSpec& job = loaded.job;
+        const JobDefinition& job = loaded.job;
         m_record["supervisor"] = std::to_string(getpid());
         m_record["path"] = loaded.plistPath;
         m_record["program"] = job.programArguments.front();
@@ -142,7 +142,7 @@ private:
 
     void start()
     {
-        const JobSpec& job = m_loaded.job;
+        const JobDefinition& job = m_loaded.job;
         std::vector<std::string> env = {kDaemonPath, "TESSAVEL_LAUNCHD_DIR=" + runtimeDir()};
         for (const auto& [k, v] : job.environment) {
             std::erase_if(env, [&](const std::string& e) { return e.rfind(k + "=", 0) == 0; });

@@ -2,7 +2,7 @@
 // watched path changes, one run at a time, with its output appended to the job's files.
 #pragma once
 
-#include "jobspec.h"
+#include "jobdefinition.h"
 
 #include <string>
 
@@ -10,7 +10,7 @@ namespace launchd {
 
 struct Loaded
 {
-    JobSpec job;
+    JobDefinition job;
     std::string plistPath;
     std::string recordPath;
 };

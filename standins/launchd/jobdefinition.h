@@ -8,7 +8,7 @@
 
 namespace launchd {
 
-struct JobSpec
+struct JobDefinition
 {
     std::string label;
     std::vector<std::string> programArguments;
@@ -21,6 +21,6 @@ struct JobSpec
 };
 
 // Absent, with the reason in error, when the file is no job launchd would take.
-std::optional<JobSpec> readJobSpec(const std::string& path, std::string& error);
+std::optional<JobDefinition> readJobDefinition(const std::string& path, std::string& error);
 
 } // namespace launchd

@@ -1,4 +1,4 @@
-#include "jobspec.h"
+#include "jobdefinition.h"
 
 #include <plist/plist.h>
 
@@ -38,7 +38,7 @@ bool stringsOf(plist_t node, std::vector<std::string>& out)
 
 } // namespace
 
-std::optional<JobSpec> readJobSpec(const std::string& path, std::string& error)
+std::optional<JobDefinition> readJobDefinition(const std::string& path, std::string& error)
 {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -62,7 +62,7 @@ std::optional<JobSpec> readJobSpec(const std::string& path, std::string& error)
         return std::nullopt;
     }
 
-    JobSpec job;
+    JobDefinition job;
     const auto label = stringOf(plist_dict_get_item(raw, "Label"));
     if (!label || label->empty() || label->find('/') != std::string::npos) {
         error = "no usable Label in " + path;
