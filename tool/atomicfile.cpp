@@ -1,5 +1,7 @@
 #include "atomicfile.h"
 
+#include "fileops.h"
+
 #include "platform/platform.h"
 
 #include <cerrno>
@@ -33,11 +35,8 @@ void syncFolder(const std::string& dir)
 bool writeFileAtomically(const std::string& path, std::string_view bytes, mode_t mode,
                          std::string* error)
 {
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "."
-                            : slash == 0               ? "/"
-                                                       : path.substr(0, slash);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string dir = parentDir(path);
+    const std::string base = path.substr(path.rfind('/') + 1); // npos + 1 is 0
 
     // mkostemp opens with O_CREAT|O_EXCL, which refuses an existing name and never follows a
     // link planted there.

@@ -1,5 +1,6 @@
 #include "plumbing.h"
 
+#include "fileops.h"
 #include "values.h"
 
 #include <cerrno>
@@ -104,15 +105,17 @@ void requireRoot(const std::string& commandText)
     std::exit(1);
 }
 
-bool isValidUtf8(const std::string& bytes)
+std::optional<std::u32string> decodeUtf8(const std::string& bytes)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    size_t n = bytes.size(), i = 0;
-    while (i < n) {
-        unsigned c = s[i];
+    const size_t n = bytes.size();
+    std::u32string out;
+    for (size_t i = 0; i < n;) {
+        char32_t c = s[i];
         size_t len;
-        unsigned min;
+        char32_t min;
         if (c < 0x80) {
+            out.push_back(c);
             ++i;
             continue;
         } else if ((c & 0xE0) == 0xC0) {
@@ -122,18 +125,24 @@ bool isValidUtf8(const std::string& bytes)
         } else if ((c & 0xF8) == 0xF0) {
             len = 4, min = 0x10000, c &= 0x07;
         } else {
-            return false;
+            return std::nullopt;
         }
-        if (i + len > n) return false;
+        if (i + len > n) return std::nullopt;
         for (size_t k = 1; k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
+            if ((s[i + k] & 0xC0) != 0x80) return std::nullopt;
             c = (c << 6) | (s[i + k] & 0x3F);
         }
         // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+        out.push_back(c);
         i += len;
     }
-    return true;
+    return out;
+}
+
+bool isValidUtf8(const std::string& bytes)
+{
+    return decodeUtf8(bytes).has_value();
 }
 
 std::string trimmed(const std::string& text, const char* blanks)
@@ -152,8 +161,7 @@ std::optional<long long> parseDecimal(const std::string& text)
         return std::nullopt;
     errno = 0;
     const long long v = std::strtoll(t.c_str(), nullptr, 10);
-    if (errno == ERANGE)
-        return std::nullopt;
+    if (errno == ERANGE) return std::nullopt;
     return v;
 }
 
@@ -161,8 +169,7 @@ RunResult run(const std::string& path, const std::vector<std::string>& args)
 {
     int fds[2];
     // No pipe2 on macOS; the tool has one thread, so nothing can fork in between.
-    if (pipe(fds) != 0)
-        return {-1, "could not run " + path + ": " + std::strerror(errno)};
+    if (pipe(fds) != 0) return {-1, "could not run " + path + ": " + std::strerror(errno)};
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     fcntl(fds[1], F_SETFD, FD_CLOEXEC);
 
@@ -209,14 +216,8 @@ RunResult run(const std::string& path, const std::vector<std::string>& args)
 
 void ensureStateDir()
 {
-    // mkdir -p; an error shows up later, where the folder is used.
-    std::string dir;
-    for (size_t i = 1; i <= kStateDir.size(); ++i) {
-        if (i == kStateDir.size() || kStateDir[i] == '/') {
-            dir = kStateDir.substr(0, i);
-            mkdir(dir.c_str(), 0755);
-        }
-    }
+    // An error shows up later, where the folder is used.
+    makeDirs(kStateDir);
     if (!selfTestMode() && ::chown(kStateDir.c_str(), 0, 0) != 0) {
     }
     ::chmod(kStateDir.c_str(), 0755);

@@ -32,6 +32,8 @@ void ensureStateDir();
 // Pure helpers, exposed for tests.
 std::string standardisedPath(const std::string& path);
 bool isValidUtf8(const std::string& bytes);
+// The code points of UTF-8 text; none when the bytes are not UTF-8.
+std::optional<std::u32string> decodeUtf8(const std::string& bytes);
 std::string trimmed(const std::string& text, const char* blanks = " \t");
 // A decimal integer with an optional sign, white space around it allowed; nothing else.
 std::optional<long long> parseDecimal(const std::string& text);

@@ -1,6 +1,7 @@
 #include "syncjob.h"
 
 #include "atomicfile.h"
+#include "fileops.h"
 #include "platform/platform.h"
 #include "platformprograms.h"
 #include "plumbing.h"
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <limits>
 #include <set>
 #include <sstream>
@@ -130,11 +130,8 @@ std::optional<long long> parseLastSync(const std::string& text)
 
 std::optional<long long> lastSyncRecord()
 {
-    std::ifstream in(kLastSyncPath, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parseLastSync(text.str());
+    const auto text = readWholeFile(kLastSyncPath);
+    return text ? parseDecimal(*text) : std::nullopt;
 }
 
 } // namespace tool

@@ -15,8 +15,8 @@ namespace tool {
 
 namespace {
 
-// Decodes UTF-8 and lowers each code point through the C library's Unicode tables. Names
-// that are not UTF-8 come from JSON text the parser already checked, so this never sees one.
+// Lowers each code point through the C library's Unicode tables. Names come from JSON text
+// the parser already checked, so they are UTF-8.
 std::u32string lowerKey(const std::string& name)
 {
     static const locale_t utf8 = [] {
@@ -25,31 +25,12 @@ std::u32string lowerKey(const std::string& name)
         }
         return locale_t(nullptr);
     }();
-    std::u32string out;
-    const char* p = name.data();
-    const char* end = p + name.size();
-    while (p < end) {
-        char32_t c;
-        size_t len;
-        const auto* u = reinterpret_cast<const unsigned char*>(p);
-        if (u[0] < 0x80)
-            c = u[0], len = 1;
-        else if ((u[0] & 0xE0) == 0xC0 && end - p >= 2)
-            c = ((u[0] & 0x1F) << 6) | (u[1] & 0x3F), len = 2;
-        else if ((u[0] & 0xF0) == 0xE0 && end - p >= 3)
-            c = ((u[0] & 0x0F) << 12) | ((u[1] & 0x3F) << 6) | (u[2] & 0x3F), len = 3;
-        else if ((u[0] & 0xF8) == 0xF0 && end - p >= 4)
-            c = ((u[0] & 0x07) << 18) | ((u[1] & 0x3F) << 12) | ((u[2] & 0x3F) << 6) |
-                (u[3] & 0x3F),
-            len = 4;
-        else
-            c = u[0], len = 1;
+    std::u32string out = decodeUtf8(name).value_or(std::u32string(name.begin(), name.end()));
+    for (char32_t& c : out) {
         if (utf8)
             c = char32_t(towlower_l(wint_t(c), utf8));
         else if (c >= 'A' && c <= 'Z')
             c += 'a' - 'A';
-        out.push_back(c);
-        p += len;
     }
     return out;
 }
