@@ -142,6 +142,15 @@ bool SelfTestRoot::loaded(const QString& label) const
     return launchctl({"print", domain() + "/" + label}).status == 0;
 }
 
+bool SelfTestRoot::ranAtLoad(const QString& label) const
+{
+    return waitFor([&] {
+        const QString out = launchctl({"print", domain() + "/" + label}).out;
+        return out.contains("\truns = ") && !out.contains("\truns = 0\n") &&
+               out.contains("\tstate = not running\n");
+    });
+}
+
 bool SelfTestRoot::bootOutAll() const
 {
     if (!m_valid) return true;

@@ -37,6 +37,8 @@ public:
                     const QString& program = {}) const;
     ToolResult launchctl(const QStringList& args) const;
     bool loaded(const QString& label) const;
+    // Waits until the job's run at load has ended, so nothing it writes races the test.
+    bool ranAtLoad(const QString& label) const;
 
     // Boots out every job this root's launchd holds; false when one had to be killed or a
     // process that ran under this root is still alive.

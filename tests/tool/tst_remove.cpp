@@ -124,6 +124,7 @@ private slots:
         QProcessEnvironment sntp;
         sntp.insert("TESSAVEL_CONNECT_TEST_SNTP", m_root->fakeSntp(0));
         QCOMPARE(m_root->tool({"install", "--server", "192.0.2.9"}, sntp).status, 0);
+        QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel));
         for (const QString& path : {m_root->jobPlist(), m_root->installedBin()})
             QVERIFY(QFile::remove(path));
         QVERIFY(QDir(m_root->stateDir()).removeRecursively());
