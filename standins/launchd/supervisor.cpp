@@ -59,10 +59,14 @@ public:
 
     const Record& record() const { return m_record; }
 
-    [[noreturn]] void serve()
+    void begin()
     {
         addWatches();
         if (m_loaded.job.runAtLoad) trigger();
+    }
+
+    [[noreturn]] void serve()
+    {
         const auto interval = m_loaded.job.startInterval
                                   ? std::optional(std::chrono::seconds(*m_loaded.job.startInterval))
                                   : std::nullopt;
@@ -297,6 +301,9 @@ void superviseJob(const Loaded& loaded, int replyFd)
             _exit(1);
         }
     }
+    // The run at load has begun before bootstrap returns, so a caller sees it at once.
+    ::fcntl(replyFd, F_SETFD, FD_CLOEXEC);
+    supervisor.begin();
     reply('y');
     supervisor.serve();
 }

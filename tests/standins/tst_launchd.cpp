@@ -198,7 +198,7 @@ private slots:
     void printTellsLoadedFromNotLoaded()
     {
         QVERIFY(m_root->launchctl({"print", target()}).status != 0);
-        Job job{"sleep 0.5", true, 90};
+        Job job{"sleep 1", true, 90};
         QCOMPARE(load(job).status, 0);
         ToolResult p = m_root->launchctl({"print", target()});
         QCOMPARE(p.status, 0);
