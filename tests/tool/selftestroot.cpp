@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 #include <QtTest>
 
@@ -142,13 +143,18 @@ bool SelfTestRoot::loaded(const QString& label) const
     return launchctl({"print", domain() + "/" + label}).status == 0;
 }
 
+int SelfTestRoot::finishedRuns(const QString& label) const
+{
+    const ToolResult r = launchctl({"print", domain() + "/" + label});
+    static const QRegularExpression runs("\truns = (\\d+)\n");
+    const QRegularExpressionMatch m = runs.match(r.out);
+    if (r.status != 0 || !m.hasMatch()) return -1;
+    return m.captured(1).toInt() - (r.out.contains("\tstate = running\n") ? 1 : 0);
+}
+
 bool SelfTestRoot::ranAtLoad(const QString& label) const
 {
-    return waitFor([&] {
-        const QString out = launchctl({"print", domain() + "/" + label}).out;
-        return out.contains("\truns = ") && !out.contains("\truns = 0\n") &&
-               out.contains("\tstate = not running\n");
-    });
+    return waitFor([&] { return finishedRuns(label) >= 1; });
 }
 
 bool SelfTestRoot::bootOutAll() const

@@ -37,6 +37,8 @@ public:
                     const QString& program = {}) const;
     ToolResult launchctl(const QStringList& args) const;
     bool loaded(const QString& label) const;
+    // How many runs of the job have ended; -1 when it is not loaded.
+    int finishedRuns(const QString& label) const;
     // Waits until the job's run at load has ended, so nothing it writes races the test.
     bool ranAtLoad(const QString& label) const;
 

@@ -67,8 +67,9 @@ private slots:
 
         // The same line again, nonce and all, is not acted on a second time.
         QVERIFY(m_root->plant("clock-set-to", "untouched\n"));
+        const int runs = m_root->finishedRuns(SelfTestRoot::kSetTimeLabel);
         ask(kGood);
-        QThread::msleep(400);
+        QTRY_VERIFY(m_root->finishedRuns(SelfTestRoot::kSetTimeLabel) > runs);
         QCOMPARE(m_root->read("clock-set-to"), QByteArray("untouched\n"));
 
         // Earlier than the last sync: refused with the words of the rule.
