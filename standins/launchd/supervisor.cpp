@@ -98,11 +98,13 @@ public:
 private:
     void addWatches()
     {
+        // A write counts when its writer closes the file, not at each write: one change
+        // makes one run even when the writer is slow between writing and closing.
         for (auto& w : m_watches) {
             if (w.wd < 0)
                 w.wd = inotify_add_watch(m_inotify, w.dir.c_str(),
-                                         IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
-                                             IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR);
+                                         IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
+                                             IN_MOVED_TO | IN_ONLYDIR);
         }
     }
 
