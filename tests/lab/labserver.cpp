@@ -6,13 +6,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
@@ -187,6 +190,37 @@ std::vector<std::string> answersFor(const Options& o, const std::string& nonce)
     return out;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// Delayed answers wait here rather than in a sleep, so that SNTP and later queries are
+// served in the meantime.
+struct Delayed
+{
+    Clock::time_point due;
+    int fd;
+    Received r;
+    std::string bytes;
+    in_addr source;
+};
+std::deque<Delayed> g_delayed;
+
+void sendDue()
+{
+    while (!g_delayed.empty() && g_delayed.front().due <= Clock::now()) {
+        const Delayed& d = g_delayed.front();
+        reply(d.fd, d.r, d.bytes, d.source);
+        g_delayed.pop_front();
+    }
+}
+
+int msUntilNextDue(int most)
+{
+    if (g_delayed.empty()) return most;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(g_delayed.front().due - Clock::now());
+    return int(std::clamp<long long>(left.count(), 0, most));
+}
+
 void onDiscovery(const Options& o, int fd, const Received& r, in_addr source)
 {
     const auto u = discovery::unframe(r.data, discovery::LengthRule::Exact);
@@ -197,9 +231,10 @@ void onDiscovery(const Options& o, int fd, const Received& r, in_addr source)
             payload.is_object() && payload.value("nonce", nlohmann::json()).is_string()
                 ? payload["nonce"].get<std::string>()
                 : "";
-        if (o.delayMs > 0) usleep(useconds_t(o.delayMs) * 1000);
+        const auto due = Clock::now() + std::chrono::milliseconds(o.delayMs);
         for (const auto& a : answersFor(o, nonce))
-            reply(fd, r, a, source);
+            g_delayed.push_back({due, fd, r, a, source});
+        sendDue();
     } else if (u->type == discovery::kTypeReport) {
         if (!o.reportLog.empty()) {
             std::ofstream log(o.reportLog, std::ios::app);
@@ -329,7 +364,9 @@ int main(int argc, char** argv)
     pollfd fds[4] = {
         {wildcard, POLLIN, 0}, {unicast, POLLIN, 0}, {sntp, POLLIN, 0}, {sntpLoop, POLLIN, 0}};
     while (!g_stop) {
-        if (poll(fds, 4, 200) <= 0) continue;
+        const int ready = poll(fds, 4, msUntilNextDue(200));
+        sendDue();
+        if (ready <= 0) continue;
         Received r;
         if ((fds[0].revents & POLLIN) && receive(wildcard, r)) {
             const in_addr loop{htonl(INADDR_LOOPBACK)};
