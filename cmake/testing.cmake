@@ -1,7 +1,8 @@
 # tv_add_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [LABEL unit|lab] [TIMEOUT <s>]
 #             [AS_USER])
-# Every test is a Qt Test program. A lab test runs inside the two-namespace lab network of
-# tests/lab/lab.sh, which sets it up before and tears it down after, also on failure.
+# Every test is a Qt Test program with a network of its own: a unit test runs in a fresh
+# namespace with only loopback up (tests/ownnet.sh), a lab test inside the two-namespace lab
+# network of tests/lab/lab.sh, which sets it up before and tears it down after.
 # AS_USER runs the test as an unprivileged user (tests/asuser.sh) when the suite runs as root.
 set(TV_LAB_SCRIPT "${CMAKE_SOURCE_DIR}/tests/lab/lab.sh")
 function(tv_add_test)
@@ -14,6 +15,7 @@ function(tv_add_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${T_NAME} PRIVATE TV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                                TV_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set(command $<TARGET_FILE:${T_NAME}>)
@@ -22,6 +24,8 @@ function(tv_add_test)
   endif()
   if(T_LABEL STREQUAL "lab")
     set(command ${TV_LAB_SCRIPT} run -- ${command})
+  else()
+    set(command ${CMAKE_SOURCE_DIR}/tests/ownnet.sh ${command})
   endif()
   add_test(NAME ${T_NAME} COMMAND ${command})
   set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}

@@ -1,0 +1,9 @@
+#!/bin/sh
+# Runs a test in a network namespace of its own with only loopback up, so that nothing the
+# test sends can reach the host's network, however it is started. A user other than root
+# gets the namespace through a user namespace that keeps its own user id.
+if [ "$(id -u)" -eq 0 ]; then
+  exec unshare --net -- sh -c 'ip link set lo up && exec "$@"' sh "$@"
+fi
+exec unshare --user --map-current-user --keep-caps --net -- \
+  sh -c 'ip link set lo up && exec "$@"' sh "$@"
