@@ -19,13 +19,15 @@ else()
   set(TV_PROG_CHMOD "/usr/bin/chmod")
   set(TV_PROG_XATTR "${TV_STANDINS_DIR}/xattr")
   set(TV_PROG_OSASCRIPT "${TV_STANDINS_DIR}/osascript")
-  set(TV_PROG_DITTO "/usr/bin/cp")
-  set(TV_PROG_OPEN "")
+  set(TV_PROG_DITTO "${TV_STANDINS_DIR}/ditto")
+  set(TV_PROG_OPEN "${TV_STANDINS_DIR}/open")
 endif()
 set(TV_PROG_SH "/bin/sh")
+set(TV_PROG_KILL "/bin/kill")
+set(TV_PROG_SLEEP "/bin/sleep")
 
 # The application's share of the table, as a header its libraries include.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/appprograms.h.in
                ${CMAKE_BINARY_DIR}/generated/appprograms.h @ONLY)
 add_library(appprograms INTERFACE)
-target_include_directories(appprograms INTERFACE ${CMAKE_BINARY_DIR}/generated)
+target_include_directories(appprograms INTERFACE ${CMAKE_BINARY_DIR})
