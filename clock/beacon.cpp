@@ -1,9 +1,9 @@
 // The watcher's beacon reports: a small JSON report of the clock's state to the server and
 // the broadcast addresses, every 30 s and on every change, and the server's heard answers.
-#include "clockwatcher.h"
+#include "clock/clockwatcher.h"
 
-#include "broadcasts.h"
-#include "datagram.h"
+#include "clock/broadcasts.h"
+#include "discovery/datagram.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

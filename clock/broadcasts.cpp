@@ -1,4 +1,4 @@
-#include "broadcasts.h"
+#include "clock/broadcasts.h"
 
 #include <QNetworkInterface>
 
@@ -7,8 +7,7 @@ QList<QHostAddress> interfaceBroadcasts()
     QList<QHostAddress> out;
     for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
         const auto flags = i.flags();
-        if (!(flags & QNetworkInterface::IsUp) || (flags & QNetworkInterface::IsLoopBack))
-            continue;
+        if (!(flags & QNetworkInterface::IsUp) || (flags & QNetworkInterface::IsLoopBack)) continue;
         for (const QNetworkAddressEntry& e : i.addressEntries()) {
             if (!e.broadcast().isNull() && e.ip().protocol() == QAbstractSocket::IPv4Protocol)
                 out.append(e.broadcast());

@@ -1,4 +1,4 @@
-#include "clockjudgement.h"
+#include "clock/clockjudgement.h"
 
 namespace {
 

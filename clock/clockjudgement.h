@@ -1,8 +1,8 @@
 #pragma once
 // The rules that turn clock inputs into a verdict; pure functions, no state.
 
-#include "clockinputs.h"
-#include "clockstate.h"
+#include "clock/clockinputs.h"
+#include "clock/clockstate.h"
 
 // Within this many ms of the server the clock counts as in sync.
 inline constexpr qint64 kSyncToleranceMs = 500;

@@ -1,4 +1,4 @@
-#include "clockstate.h"
+#include "clock/clockstate.h"
 
 QString clockStateWord(ClockState state)
 {

@@ -1,7 +1,7 @@
-#include "clockwatcher.h"
+#include "clock/clockwatcher.h"
 
-#include "clockjudgement.h"
-#include "sntp.h"
+#include "clock/clockjudgement.h"
+#include "clock/sntp.h"
 
 #include <QHostInfo>
 #include <QNetworkDatagram>

@@ -3,9 +3,9 @@
 // server by SNTP every 10 s, judges it every second, keeps the last sync across restarts and
 // tells the rest of the application when anything changed.
 
-#include "clockinputs.h"
-#include "clockstate.h"
-#include "stopwatch.h"
+#include "clock/clockinputs.h"
+#include "clock/clockstate.h"
+#include "clock/stopwatch.h"
 
 #include <QHostAddress>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "sntp.h"
+#include "clock/sntp.h"
 
 #include <QtEndian>
 

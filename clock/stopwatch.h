@@ -1,7 +1,7 @@
 #pragma once
 // A monotonic elapsed-time timer over a TimeSource; invalid ("never") until started.
 
-#include "timesource.h"
+#include "clock/timesource.h"
 
 class Stopwatch
 {

@@ -1,4 +1,4 @@
-#include "timesource.h"
+#include "clock/timesource.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "datagram.h"
+#include "discovery/datagram.h"
 
 namespace discovery {
 

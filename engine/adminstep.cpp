@@ -1,7 +1,7 @@
 // Engine::run: one run of the tool as root through the platform's administrator prompt.
-#include "engine.h"
+#include "engine/engine.h"
 
-#include "appprograms.h"
+#include "generated/appprograms.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "enginefiles.h"
+#include "engine/enginefiles.h"
 
 #include <QFile>
 

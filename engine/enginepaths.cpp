@@ -1,4 +1,4 @@
-#include "enginepaths.h"
+#include "engine/enginepaths.h"
 
 namespace Engine::Paths {
 

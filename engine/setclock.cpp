@@ -1,10 +1,10 @@
 // Setting the clock: through the set-the-clock job when this user holds the grant, else
 // through an administrator step that may grant it for next time.
-#include "engine.h"
+#include "engine/engine.h"
 
-#include "enginefiles.h"
-#include "enginepaths.h"
-#include "enginetesting.h"
+#include "engine/enginefiles.h"
+#include "engine/enginepaths.h"
+#include "engine/enginetesting.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

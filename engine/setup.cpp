@@ -1,8 +1,8 @@
 // What the application reads of the installed setup, and the password-free sync request.
-#include "engine.h"
+#include "engine/engine.h"
 
-#include "enginefiles.h"
-#include "enginepaths.h"
+#include "engine/enginefiles.h"
+#include "engine/enginepaths.h"
 
 #include <QFile>
 #include <QXmlStreamReader>

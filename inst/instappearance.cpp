@@ -1,4 +1,4 @@
-#include "instappearance.h"
+#include "inst/instappearance.h"
 
 #include <QGuiApplication>
 #include <QPalette>

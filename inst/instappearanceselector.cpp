@@ -1,6 +1,6 @@
-#include "instappearanceselector.h"
+#include "inst/instappearanceselector.h"
 
-#include "insttokens.h"
+#include "inst/insttokens.h"
 
 #include <QHelpEvent>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #pragma once
 // Three painted segments (system, light, dark) that pick the appearance for their owner.
 
-#include "instappearance.h"
+#include "inst/instappearance.h"
 
 #include <QWidget>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "instbezel.h"
+#include "inst/instbezel.h"
 
-#include "inststyle.h"
-#include "insttokens.h"
+#include "inst/inststyle.h"
+#include "inst/insttokens.h"
 
 #include <QLabel>
 #include <QPainter>

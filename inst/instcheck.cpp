@@ -1,6 +1,6 @@
-#include "instcheck.h"
+#include "inst/instcheck.h"
 
-#include "insttokens.h"
+#include "inst/insttokens.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,8 +1,8 @@
-#include "instcheckrow.h"
+#include "inst/instcheckrow.h"
 
-#include "instcheck.h"
-#include "instfonts.h"
-#include "insttokens.h"
+#include "inst/instcheck.h"
+#include "inst/instfonts.h"
+#include "inst/insttokens.h"
 
 #include <QPainter>
 

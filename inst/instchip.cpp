@@ -1,7 +1,7 @@
-#include "instchip.h"
+#include "inst/instchip.h"
 
-#include "instfonts.h"
-#include "insttokens.h"
+#include "inst/instfonts.h"
+#include "inst/insttokens.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
-#include "instcombo.h"
+#include "inst/instcombo.h"
 
-#include "insttokens.h"
+#include "inst/insttokens.h"
 
 #include <QPainter>
 #include <QPainterPath>

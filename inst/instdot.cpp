@@ -1,6 +1,6 @@
-#include "instdot.h"
+#include "inst/instdot.h"
 
-#include "insttokens.h"
+#include "inst/insttokens.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "instfonts.h"
+#include "inst/instfonts.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "instformat.h"
+#include "inst/instformat.h"
 
 namespace Inst {
 

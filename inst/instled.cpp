@@ -1,6 +1,6 @@
-#include "instled.h"
+#include "inst/instled.h"
 
-#include "insttokens.h"
+#include "inst/insttokens.h"
 
 #include <QPainter>
 #include <QPen>

@@ -1,9 +1,9 @@
-#include "instmoduleheader.h"
+#include "inst/instmoduleheader.h"
 
-#include "instappearanceselector.h"
-#include "instdot.h"
-#include "instfonts.h"
-#include "insttokens.h"
+#include "inst/instappearanceselector.h"
+#include "inst/instdot.h"
+#include "inst/instfonts.h"
+#include "inst/insttokens.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

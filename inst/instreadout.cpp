@@ -1,9 +1,9 @@
-#include "instreadout.h"
+#include "inst/instreadout.h"
 
-#include "instfonts.h"
-#include "instled.h"
-#include "inststyle.h"
-#include "insttokens.h"
+#include "inst/instfonts.h"
+#include "inst/instled.h"
+#include "inst/inststyle.h"
+#include "inst/insttokens.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "instreadoutbar.h"
+#include "inst/instreadoutbar.h"
 
-#include "instreadout.h"
-#include "insttokens.h"
+#include "inst/instreadout.h"
+#include "inst/insttokens.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "instscreen.h"
+#include "inst/instscreen.h"
 
-#include "insttokens.h"
+#include "inst/insttokens.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
-#include "instsection.h"
+#include "inst/instsection.h"
 
-#include "instfonts.h"
-#include "insttokens.h"
+#include "inst/instfonts.h"
+#include "inst/insttokens.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

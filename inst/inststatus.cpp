@@ -1,4 +1,4 @@
-#include "inststatus.h"
+#include "inst/inststatus.h"
 
 #include <QHBoxLayout>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A status line as two chips: the state, and after " - " its detail.
 
-#include "instchip.h"
+#include "inst/instchip.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
-#include "inststyle.h"
+#include "inst/inststyle.h"
 
-#include "instfonts.h"
+#include "inst/instfonts.h"
 
 #include <QAbstractScrollArea>
 #include <QLabel>

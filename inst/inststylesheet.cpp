@@ -1,7 +1,7 @@
-#include "inststylesheet.h"
+#include "inst/inststylesheet.h"
 
-#include "instformat.h"
-#include "insttokens.h"
+#include "inst/instformat.h"
+#include "inst/insttokens.h"
 
 #include <QWidget>
 

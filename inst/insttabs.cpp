@@ -1,7 +1,7 @@
-#include "insttabs.h"
+#include "inst/insttabs.h"
 
-#include "instfonts.h"
-#include "insttokens.h"
+#include "inst/instfonts.h"
+#include "inst/insttokens.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
-#include "insttoggle.h"
+#include "inst/insttoggle.h"
 
-#include "insttokens.h"
+#include "inst/insttokens.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "insttokens.h"
+#include "inst/insttokens.h"
 
 namespace Inst {
 namespace {

@@ -1,6 +1,6 @@
-#include "instvalue.h"
+#include "inst/instvalue.h"
 
-#include "instfonts.h"
+#include "inst/instfonts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 // A value that shows its figure on an LED with the unit beside it, or plain words otherwise.
 
-#include "instled.h"
+#include "inst/instled.h"
 
 #include <QWidget>
 

@@ -1,8 +1,8 @@
-#include "atomicfile.h"
+#include "tool/atomicfile.h"
 
-#include "fileops.h"
+#include "tool/fileops.h"
 
-#include "platform/platform.h"
+#include "tool/platform/platform.h"
 
 #include <cerrno>
 #include <cstdlib>

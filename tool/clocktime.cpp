@@ -1,10 +1,10 @@
-#include "clocktime.h"
+#include "tool/clocktime.h"
 
-#include "atomicfile.h"
-#include "commands.h"
-#include "plumbing.h"
-#include "syncjob.h"
-#include "values.h"
+#include "tool/atomicfile.h"
+#include "tool/commands.h"
+#include "tool/plumbing.h"
+#include "tool/syncjob.h"
+#include "tool/values.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -67,10 +67,7 @@ void cmdSetTime(const std::string& timeText, const std::optional<std::string>& a
     // The grant comes first and stays, even when the time itself is refused.
     if (allowUser) allowSetTime(*allowUser);
     const ClockResult r = setClock(timeText);
-    if (!r.ok) {
-        errln(r.words);
-        std::exit(1);
-    }
+    if (!r.ok) fail(r.words);
     println(isoText(std::time(nullptr)) + " tessavel-connect: " + r.words);
 }
 

@@ -1,11 +1,13 @@
-// The privileged commands the dispatch table hands over to: install, remove, status, and
-// setting the clock by hand with its password-free grant.
+// The commands the dispatch table hands over to, one entry point each.
 #pragma once
 
 #include <optional>
 #include <string>
 
 namespace tool {
+
+[[noreturn]] void cmdDiscover();
+[[noreturn]] void cmdSync(const std::string& server);
 
 void cmdInstall(const std::string& server, long long intervalSec,
                 const std::optional<std::string>& name);

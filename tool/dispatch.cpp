@@ -1,10 +1,10 @@
-#include "dispatch.h"
+#include "tool/dispatch.h"
 
-#include "commands.h"
-#include "plumbing.h"
-#include "syncjob.h"
-#include "tooldiscovery.h"
-#include "values.h"
+#include "tool/commands.h"
+#include "tool/discovery/tooldiscovery.h"
+#include "tool/plumbing.h"
+#include "tool/syncjob.h"
+#include "tool/values.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "fileops.h"
+#include "tool/fileops.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,12 +1,12 @@
 // The password-free grant: one user may ask the set-the-clock job to set the clock.
-#include "commands.h"
+#include "tool/commands.h"
 
-#include "fileops.h"
-#include "jobs.h"
-#include "platformprograms.h"
-#include "plistfile.h"
-#include "plumbing.h"
-#include "values.h"
+#include "generated/platformprograms.h"
+#include "tool/fileops.h"
+#include "tool/jobs.h"
+#include "tool/plistfile.h"
+#include "tool/plumbing.h"
+#include "tool/values.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -32,12 +32,6 @@ std::optional<uint32_t> parseUserId(const std::string& text)
     }
     if (text[0] == '-' && value != 0) return std::nullopt;
     return uint32_t(value);
-}
-
-[[noreturn]] void fail(const std::string& text)
-{
-    errln(text);
-    std::exit(1);
 }
 
 // A fresh, empty request file that only the granted user (and root) may write.

@@ -1,14 +1,14 @@
-#include "commands.h"
+#include "tool/commands.h"
 
-#include "atomicfile.h"
-#include "fileops.h"
-#include "jobs.h"
-#include "platformprograms.h"
-#include "plistfile.h"
-#include "plumbing.h"
-#include "syncjob.h"
-#include "timesettings.h"
-#include "values.h"
+#include "generated/platformprograms.h"
+#include "tool/atomicfile.h"
+#include "tool/fileops.h"
+#include "tool/jobs.h"
+#include "tool/plistfile.h"
+#include "tool/plumbing.h"
+#include "tool/syncjob.h"
+#include "tool/timesettings.h"
+#include "tool/values.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -20,12 +20,6 @@
 namespace tool {
 
 namespace {
-
-[[noreturn]] void fail(const std::string& text)
-{
-    errln(text);
-    std::exit(1);
-}
 
 // Only on the first setup: a re-install must never overwrite what the Mac had before.
 void rememberOldSettings()

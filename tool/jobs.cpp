@@ -1,10 +1,10 @@
-#include "jobs.h"
+#include "tool/jobs.h"
 
-#include "fileops.h"
-#include "platformprograms.h"
-#include "plistfile.h"
-#include "plumbing.h"
-#include "values.h"
+#include "generated/platformprograms.h"
+#include "tool/fileops.h"
+#include "tool/plistfile.h"
+#include "tool/plumbing.h"
+#include "tool/values.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -32,10 +32,8 @@ void writeJobPlist(plist_t dict, const std::string& path)
     makeDirs(parentDir(kLogPath));
     std::string error;
     // The mode is set on the new file before it takes the job's name.
-    if (!writePlistAtomically(path, dict, 0644, &error)) {
-        errln("error: cannot write " + path + ": " + error);
-        std::exit(1);
-    }
+    if (!writePlistAtomically(path, dict, 0644, &error))
+        fail("error: cannot write " + path + ": " + error);
     run(kChown, {"root:wheel", path});
     run(kChmod, {"644", path});
 }

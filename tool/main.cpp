@@ -1,4 +1,4 @@
-#include "dispatch.h"
+#include "tool/dispatch.h"
 
 int main(int argc, char** argv)
 {

@@ -1,7 +1,7 @@
-#include "plistfile.h"
+#include "tool/plistfile.h"
 
-#include "atomicfile.h"
-#include "fileops.h"
+#include "tool/atomicfile.h"
+#include "tool/fileops.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
-#include "plumbing.h"
+#include "tool/plumbing.h"
 
-#include "fileops.h"
-#include "values.h"
+#include "tool/fileops.h"
+#include "tool/values.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -101,7 +101,12 @@ void usage()
 void requireRoot(const std::string& commandText)
 {
     if (isRoot()) return;
-    errln("This needs root. Re-run with sudo, e.g.:\n  sudo \"" + selfPath() + "\" " + commandText);
+    fail("This needs root. Re-run with sudo, e.g.:\n  sudo \"" + selfPath() + "\" " + commandText);
+}
+
+void fail(const std::string& text)
+{
+    errln(text);
     std::exit(1);
 }
 

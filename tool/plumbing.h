@@ -16,6 +16,8 @@ std::optional<std::string> optValue(const std::string& name);
 void println(const std::string& text);
 void errln(const std::string& text);
 void usage();
+// Says text on standard error and ends the process with status 1.
+[[noreturn]] void fail(const std::string& text);
 
 // Ends the process with status 1 unless isRoot().
 void requireRoot(const std::string& commandText);

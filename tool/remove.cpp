@@ -1,12 +1,12 @@
-#include "commands.h"
+#include "tool/commands.h"
 
-#include "fileops.h"
-#include "jobs.h"
-#include "platformprograms.h"
-#include "plistfile.h"
-#include "plumbing.h"
-#include "timesettings.h"
-#include "values.h"
+#include "generated/platformprograms.h"
+#include "tool/fileops.h"
+#include "tool/jobs.h"
+#include "tool/plistfile.h"
+#include "tool/plumbing.h"
+#include "tool/timesettings.h"
+#include "tool/values.h"
 
 namespace tool {
 

@@ -1,13 +1,13 @@
-#include "setrequest.h"
+#include "tool/setrequest.h"
 
-#include "atomicfile.h"
-#include "clocktime.h"
-#include "commands.h"
-#include "fileops.h"
-#include "plistfile.h"
-#include "plumbing.h"
-#include "syncjob.h"
-#include "values.h"
+#include "tool/atomicfile.h"
+#include "tool/clocktime.h"
+#include "tool/commands.h"
+#include "tool/fileops.h"
+#include "tool/plistfile.h"
+#include "tool/plumbing.h"
+#include "tool/syncjob.h"
+#include "tool/values.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,11 +1,12 @@
-#include "syncjob.h"
+#include "tool/syncjob.h"
 
-#include "atomicfile.h"
-#include "fileops.h"
-#include "platform/platform.h"
-#include "platformprograms.h"
-#include "plumbing.h"
-#include "values.h"
+#include "generated/platformprograms.h"
+#include "tool/atomicfile.h"
+#include "tool/commands.h"
+#include "tool/fileops.h"
+#include "tool/platform/platform.h"
+#include "tool/plumbing.h"
+#include "tool/values.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -8,7 +8,6 @@
 
 namespace tool {
 
-[[noreturn]] void cmdSync(const std::string& server);
 bool oneSync(const std::string& server);
 double systemUptimeSeconds();
 void recordLastSync();

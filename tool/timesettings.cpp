@@ -1,8 +1,8 @@
-#include "timesettings.h"
+#include "tool/timesettings.h"
 
-#include "platformprograms.h"
-#include "plumbing.h"
-#include "values.h"
+#include "generated/platformprograms.h"
+#include "tool/plumbing.h"
+#include "tool/values.h"
 
 #include <algorithm>
 #include <cctype>

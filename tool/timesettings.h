@@ -2,7 +2,7 @@
 // automatically. systemsetup holds them; in self-test mode a settings file stands in.
 #pragma once
 
-#include "plistfile.h"
+#include "tool/plistfile.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "values.h"
+#include "tool/values.h"
 
 #include <unistd.h>
 

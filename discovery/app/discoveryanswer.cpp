@@ -1,6 +1,6 @@
-#include "discoveryanswer.h"
+#include "discovery/app/discoveryanswer.h"
 
-#include "datagram.h"
+#include "discovery/datagram.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 // The application's reading of one discovery answer datagram.
 #pragma once
 
-#include "discoveredserver.h"
+#include "discovery/app/discoveredserver.h"
 
 #include <QByteArray>
 #include <optional>

@@ -1,10 +1,10 @@
-#include "discoveryclient.h"
+#include "discovery/app/discoveryclient.h"
 
-#include "broadcasts.h"
-#include "datagram.h"
-#include "discoveryanswer.h"
-#include "serveraddress.h"
-#include "sntp.h"
+#include "clock/broadcasts.h"
+#include "clock/sntp.h"
+#include "discovery/app/discoveryanswer.h"
+#include "discovery/app/serveraddress.h"
+#include "discovery/datagram.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>

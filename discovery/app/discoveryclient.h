@@ -2,7 +2,7 @@
 // address a server was heard from by SNTP, picks one address per server and reports the list.
 #pragma once
 
-#include "discoveredserver.h"
+#include "discovery/app/discoveredserver.h"
 
 #include <QMap>
 #include <QObject>

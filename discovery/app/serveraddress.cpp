@@ -1,4 +1,4 @@
-#include "serveraddress.h"
+#include "discovery/app/serveraddress.h"
 
 #include <QHostAddress>
 

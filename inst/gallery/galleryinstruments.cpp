@@ -1,7 +1,7 @@
-#include "galleryinstruments.h"
+#include "inst/gallery/galleryinstruments.h"
 
-#include "gallerysheet.h"
-#include "inst.h"
+#include "inst/gallery/gallerysheet.h"
+#include "inst/inst.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

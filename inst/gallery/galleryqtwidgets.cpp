@@ -1,7 +1,7 @@
-#include "galleryqtwidgets.h"
+#include "inst/gallery/galleryqtwidgets.h"
 
-#include "gallerysheet.h"
-#include "inst.h"
+#include "inst/gallery/gallerysheet.h"
+#include "inst/inst.h"
 
 #include <QDateEdit>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
-#include "gallerysheet.h"
+#include "inst/gallery/gallerysheet.h"
 
-#include "inst.h"
+#include "inst/inst.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

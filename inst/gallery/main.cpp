@@ -2,11 +2,11 @@
 //   QT_QPA_PLATFORM=offscreen inst_gallery [DIR] [--scale N]
 // writes DIR/inst-gallery-light.png and DIR/inst-gallery-dark.png (DIR defaults to ".").
 
-#include "galleryframes.h"
-#include "galleryinstruments.h"
-#include "galleryqtwidgets.h"
-#include "gallerysheet.h"
-#include "inst.h"
+#include "inst/gallery/galleryframes.h"
+#include "inst/gallery/galleryinstruments.h"
+#include "inst/gallery/galleryqtwidgets.h"
+#include "inst/gallery/gallerysheet.h"
+#include "inst/inst.h"
 
 #include <QApplication>
 #include <QDir>

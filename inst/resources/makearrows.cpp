@@ -2,7 +2,7 @@
 //   inst_makearrows DIR   writes {up,down}-{light,dark}[@2x].png into DIR
 // Run through the build target inst_arrows, which writes them into inst/resources/arrows.
 
-#include "insttokens.h"
+#include "inst/insttokens.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "jobdefinition.h"
+#include "standins/launchd/jobdefinition.h"
 
 #include <plist/plist.h>
 

@@ -5,9 +5,9 @@
 //   launchctl bootout DOMAIN/LABEL     stop the job and its supervisor, and wait for both
 // Loaded jobs live in a runtime folder of the user's (registry.h); TESSAVEL_LAUNCHD_DIR moves
 // it, so that each test has a launchd of its own.
-#include "jobdefinition.h"
-#include "registry.h"
-#include "supervisor.h"
+#include "standins/launchd/jobdefinition.h"
+#include "standins/launchd/registry.h"
+#include "standins/launchd/supervisor.h"
 
 #include <chrono>
 #include <csignal>

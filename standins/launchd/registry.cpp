@@ -1,4 +1,4 @@
-#include "registry.h"
+#include "standins/launchd/registry.h"
 
 #include <cctype>
 #include <cerrno>

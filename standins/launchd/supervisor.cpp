@@ -1,6 +1,6 @@
-#include "supervisor.h"
+#include "standins/launchd/supervisor.h"
 
-#include "registry.h"
+#include "standins/launchd/registry.h"
 
 #include <algorithm>
 #include <cerrno>

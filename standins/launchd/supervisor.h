@@ -2,7 +2,7 @@
 // watched path changes, one run at a time, with its output appended to the job's files.
 #pragma once
 
-#include "jobdefinition.h"
+#include "standins/launchd/jobdefinition.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // A time source the test moves by hand: advance() moves both clocks, jumpUtc() only the
 // system clock, as setting the clock would.
 
-#include "timesource.h"
+#include "clock/timesource.h"
 
 class FakeTime final : public TimeSource
 {

@@ -1,6 +1,6 @@
-#include "sntppeer.h"
+#include "tests/clock/sntppeer.h"
 
-#include "sntp.h"
+#include "clock/sntp.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>

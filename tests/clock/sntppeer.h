@@ -2,7 +2,7 @@
 // A few lines of SNTP server on loopback for the watcher's tests: answers with the test's
 // time plus an offset, or stays silent, holds requests to answer later, or answers twice.
 
-#include "timesource.h"
+#include "clock/timesource.h"
 
 #include <QByteArray>
 #include <QHostAddress>

@@ -1,9 +1,9 @@
 // Beacon reports on loopback, with time moved by hand: the report's bytes, when reports go
 // out, and which heard answers count, for how long.
-#include "clockwatcher.h"
-#include "datagram.h"
-#include "faketime.h"
-#include "sntppeer.h"
+#include "clock/clockwatcher.h"
+#include "discovery/datagram.h"
+#include "tests/clock/faketime.h"
+#include "tests/clock/sntppeer.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 // Beacon reports across the lab's veth pair: the lab server receives the unicast report and
 // the broadcast ones, and its heard answer reaches the watcher; a wrong one does not.
-#include "clockwatcher.h"
-#include "labpeer.h"
+#include "clock/clockwatcher.h"
+#include "tests/lab/labpeer.h"
 
 #include <QDir>
 #include <QFile>

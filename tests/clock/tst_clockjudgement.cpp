@@ -1,6 +1,6 @@
 // The verdict rules at their boundaries, and ClockState as a meta-type.
 
-#include "clockjudgement.h"
+#include "clock/clockjudgement.h"
 
 #include <QDataStream>
 #include <QTest>

@@ -1,9 +1,9 @@
 // The watcher against a small SNTP peer on loopback, with time moved by hand: the test stops
 // the watcher's timers and runs its ticks and probes itself.
 
-#include "clockwatcher.h"
-#include "faketime.h"
-#include "sntppeer.h"
+#include "clock/clockwatcher.h"
+#include "tests/clock/faketime.h"
+#include "tests/clock/sntppeer.h"
 
 #include <QHostInfo>
 #include <QSettings>

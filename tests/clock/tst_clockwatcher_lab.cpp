@@ -1,6 +1,6 @@
 // The watcher against the lab's real chronyd, on the production time source and port 123.
 
-#include "clockwatcher.h"
+#include "clock/clockwatcher.h"
 
 #include <QSettings>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // The SNTP request's bytes, the answer checks, the era rule and the offset arithmetic.
 
-#include "sntp.h"
+#include "clock/sntp.h"
 
 #include <QTest>
 #include <QtEndian>

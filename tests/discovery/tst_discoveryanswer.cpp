@@ -1,7 +1,7 @@
 // The application's acceptance of discovery answers and its choice of an address.
-#include "datagram.h"
-#include "discoveryanswer.h"
-#include "serveraddress.h"
+#include "discovery/app/discoveryanswer.h"
+#include "discovery/app/serveraddress.h"
+#include "discovery/datagram.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // Scans across the lab's veth pair with real broadcasts, against lab servers that answer as
 // told, and SNTP probes against them and chronyd.
-#include "discoveryclient.h"
-#include "labpeer.h"
+#include "discovery/app/discoveryclient.h"
+#include "tests/lab/labpeer.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

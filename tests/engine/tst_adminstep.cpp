@@ -1,6 +1,6 @@
 // Engine::run end to end through the osascript stand-in: every word and the prompt arrive as
 // they left, and the outcome reduces to the three results.
-#include "engine.h"
+#include "engine/engine.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The engine against the real tool in self-test mode: the osascript stand-in runs it as this
 // (unprivileged) user, the launchd stand-in runs its jobs, all under one test root.
-#include "engine.h"
-#include "enginetesting.h"
+#include "engine/engine.h"
+#include "engine/enginetesting.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 // A bundle whose font resources went missing: the system's fixed font and one warning.
 
-#include "instfonts.h"
+#include "inst/instfonts.h"
 
 #include <QFile>
 #include <QFontDatabase>

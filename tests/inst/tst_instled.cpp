@@ -1,7 +1,7 @@
 // The LED's measures, what it accepts, and which segments it lights on a painted image.
 
-#include "instled.h"
-#include "insttokens.h"
+#include "inst/instled.h"
+#include "inst/insttokens.h"
 
 #include <QImage>
 #include <QTest>

@@ -1,6 +1,6 @@
 // Every widget paints offscreen in both appearances without a warning, and follows the tokens.
 
-#include "inst.h"
+#include "inst/inst.h"
 
 #include <QComboBox>
 #include <QDateEdit>

@@ -1,9 +1,9 @@
 // The style sheet text, and that its rules reach the widgets the toolkit dresses.
 
-#include "instformat.h"
-#include "inststyle.h"
-#include "inststylesheet.h"
-#include "insttokens.h"
+#include "inst/instformat.h"
+#include "inst/inststyle.h"
+#include "inst/inststylesheet.h"
+#include "inst/insttokens.h"
 
 #include <QFile>
 #include <QLabel>

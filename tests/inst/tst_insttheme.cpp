@@ -1,9 +1,9 @@
 // Tokens, appearance, stored choice, fonts and the small texts of the theme.
 
-#include "instappearance.h"
-#include "instfonts.h"
-#include "instformat.h"
-#include "insttokens.h"
+#include "inst/instappearance.h"
+#include "inst/instfonts.h"
+#include "inst/instformat.h"
+#include "inst/insttokens.h"
 
 #include <QFontInfo>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 // InstValue: where a figure ends and its unit begins, and which child shows it.
 
-#include "instvalue.h"
+#include "inst/instvalue.h"
 
 #include <QLabel>
 #include <QTest>

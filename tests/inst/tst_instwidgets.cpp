@@ -1,16 +1,16 @@
 // The composite widgets: status chips, readouts, the appearance selector, tabs and check rows.
 
-#include "instappearanceselector.h"
-#include "instbezel.h"
-#include "instcheckrow.h"
-#include "instchip.h"
-#include "instdot.h"
-#include "instled.h"
-#include "instmoduleheader.h"
-#include "instreadout.h"
-#include "instreadoutbar.h"
-#include "inststatus.h"
-#include "insttabs.h"
+#include "inst/instappearanceselector.h"
+#include "inst/instbezel.h"
+#include "inst/instcheckrow.h"
+#include "inst/instchip.h"
+#include "inst/instdot.h"
+#include "inst/instled.h"
+#include "inst/instmoduleheader.h"
+#include "inst/instreadout.h"
+#include "inst/instreadoutbar.h"
+#include "inst/inststatus.h"
+#include "inst/insttabs.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "labpeer.h"
+#include "tests/lab/labpeer.h"
 
 #include <QDir>
 #include <QElapsedTimer>

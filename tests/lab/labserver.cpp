@@ -2,7 +2,7 @@
 // discovery queries (correctly or in a chosen wrong way), answers beacon reports with heard
 // answers and logs them, and answers SNTP with a chosen offset or fault. Several may run at
 // once, each on its own address. Runs until SIGTERM or SIGINT.
-#include "datagram.h"
+#include "discovery/datagram.h"
 
 #include <nlohmann/json.hpp>
 

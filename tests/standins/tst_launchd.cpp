@@ -1,8 +1,8 @@
 // The launchd stand-in as the tool meets it: jobs run at load, every StartInterval and when a
 // watched path changes, one at a time, with their output appended; print tells loaded from
 // not loaded; bootout stops the job and leaves nothing running.
-#include "plistxml.h"
-#include "selftestroot.h"
+#include "tests/tool/plistxml.h"
+#include "tests/tool/selftestroot.h"
 
 #include <QDir>
 #include <QElapsedTimer>

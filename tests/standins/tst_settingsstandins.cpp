@@ -1,6 +1,6 @@
 // The systemsetup and xattr stand-ins: the output lines with the prefixes the tool reads, the
 // settings kept between runs, and the refusals of the real programs.
-#include "toolharness.h"
+#include "tests/tool/toolharness.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "plistxml.h"
+#include "tests/tool/plistxml.h"
 
 #include <QFile>
 #include <QXmlStreamReader>

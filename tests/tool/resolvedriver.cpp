@@ -1,6 +1,6 @@
 // Runs the tool's server choice for install as it stands, for tests: prints "ip|name".
-#include "tooldiscovery.h"
-#include "values.h"
+#include "tool/discovery/tooldiscovery.h"
+#include "tool/values.h"
 
 #include <iostream>
 

@@ -1,4 +1,4 @@
-#include "selftestroot.h"
+#include "tests/tool/selftestroot.h"
 
 #include <QDir>
 #include <QDirIterator>

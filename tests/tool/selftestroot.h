@@ -2,7 +2,7 @@
 // tool loads under it is booted out again when the root goes, and nothing it ran is left.
 #pragma once
 
-#include "toolharness.h"
+#include "tests/tool/toolharness.h"
 
 #include <QObject>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "toolharness.h"
+#include "tests/tool/toolharness.h"
 
 #include <QProcess>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The discover command and the choice of a server, across the lab's veth pair with real
 // broadcasts, against lab servers that answer as told.
-#include "labpeer.h"
-#include "toolharness.h"
+#include "tests/lab/labpeer.h"
+#include "tests/tool/toolharness.h"
 
 #include <QProcess>
 #include <QtTest>

@@ -1,5 +1,5 @@
 // The tool's command line as a user meets it: statuses, usage texts and the root message.
-#include "toolharness.h"
+#include "tests/tool/toolharness.h"
 
 #include <QFile>
 #include <QFileInfo>

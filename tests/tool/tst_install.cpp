@@ -2,8 +2,8 @@
 // the messages and result line, the job plist key by key, the files and their modes, the
 // before-setup record kept across installs, a job the loader refuses, and a re-install by the
 // installed copy.
-#include "plistxml.h"
-#include "selftestroot.h"
+#include "tests/tool/plistxml.h"
+#include "tests/tool/selftestroot.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // Install against chronyd in the lab, through Debian's real sntp (which in self-test mode only
 // measures): the first sync, the job's run at load, a sync asked through the sync-now file,
 // and a server that never answers.
-#include "selftestroot.h"
+#include "tests/tool/selftestroot.h"
 
 #include <QRegularExpression>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // Running programs, paths, options and the atomic file writer.
-#include "atomicfile.h"
-#include "plumbing.h"
-#include "values.h"
+#include "tool/atomicfile.h"
+#include "tool/plumbing.h"
+#include "tool/values.h"
 
 #include <QDir>
 #include <QFile>

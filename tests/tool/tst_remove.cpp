@@ -1,7 +1,7 @@
 // Remove in self-test mode: nothing set up changes nothing; any trace of a setup is cleaned up
 // with every step; the time settings go back to the record, or to the platform's default.
-#include "plistxml.h"
-#include "selftestroot.h"
+#include "tests/tool/plistxml.h"
+#include "tests/tool/selftestroot.h"
 
 #include <QtTest>
 

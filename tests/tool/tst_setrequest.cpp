@@ -1,10 +1,10 @@
 // The set-the-clock job's request file, which only the granted user writes and the job trusts
 // in nothing: checks on the very file it reads, each nonce answered once, stale requests
 // refused. Run by launchd (the stand-in) and, for the hostile files, straight.
-#include "plistxml.h"
-#include "selftestroot.h"
-#include "setrequest.h"
-#include "values.h"
+#include "tests/tool/plistxml.h"
+#include "tests/tool/selftestroot.h"
+#include "tool/setrequest.h"
+#include "tool/values.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
 // Setting the clock by hand in self-test mode (the fake clock file, never the clock), the rule
 // that it never goes earlier than the last sync, the strict time text, and the grant.
-#include "clocktime.h"
-#include "plistxml.h"
-#include "selftestroot.h"
+#include "tests/tool/plistxml.h"
+#include "tests/tool/selftestroot.h"
+#include "tool/clocktime.h"
 
 #include <QDateTime>
 #include <QRegularExpression>

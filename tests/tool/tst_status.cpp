@@ -1,7 +1,7 @@
 // The status report: every section's wording for what lies under the test root, the six
 // sections of a run without root, and the report of a machine set up and granted.
-#include "plistxml.h"
-#include "selftestroot.h"
+#include "tests/tool/plistxml.h"
+#include "tests/tool/selftestroot.h"
 
 #include <QDateTime>
 #include <QProcess>

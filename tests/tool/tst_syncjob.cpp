@@ -1,8 +1,8 @@
 // The sync job in self-test mode with a stand-in SNTP client, the boot-retry rule through its
 // seams, and the last-sync record.
-#include "plumbing.h"
-#include "syncjob.h"
-#include "values.h"
+#include "tool/plumbing.h"
+#include "tool/syncjob.h"
+#include "tool/values.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
 // A real sync through Debian's sntp against chronyd in the lab, the tool run as a user in
 // self-test mode: the client only measures, the record and the log lines are real.
-#include "toolharness.h"
+#include "tests/tool/toolharness.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The tool's acceptance of discovery answers, its query bytes, sorting, listing and the
 // reading of a choice.
-#include "datagram.h"
-#include "tooldiscovery.h"
-#include "values.h"
+#include "discovery/datagram.h"
+#include "tool/discovery/tooldiscovery.h"
+#include "tool/values.h"
 
 #include <QRegularExpression>
 #include <QtTest>

@@ -1,5 +1,5 @@
 // Start-up values: who is root, where self-test mode moves every path, and what it passes on.
-#include "values.h"
+#include "tool/values.h"
 
 #include <QtTest>
 

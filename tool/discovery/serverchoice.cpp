@@ -1,8 +1,9 @@
 // What the tool makes of a discovery run: the discover command's listing and the choice of
 // a server for install.
-#include "tooldiscovery.h"
+#include "tool/discovery/tooldiscovery.h"
 
-#include "plumbing.h"
+#include "tool/commands.h"
+#include "tool/plumbing.h"
 
 #include <algorithm>
 #include <clocale>
@@ -116,20 +117,14 @@ ChosenServer resolveServer()
         println("Found " + servers[0].name + " at " + servers[0].address + ".");
         return {servers[0].address, servers[0].name};
     }
-    if (servers.empty()) {
-        errln("No Tessavel servers found. Use:  install --server <ip>");
-        std::exit(1);
-    }
+    if (servers.empty()) fail("No Tessavel servers found. Use:  install --server <ip>");
     println("Select a server:");
     printServers(servers);
     std::cout << "Number: " << std::flush;
     std::string line;
     std::optional<std::size_t> pick;
     if (std::getline(std::cin, line)) pick = parseSelection(line, servers.size());
-    if (!pick) {
-        errln("Invalid selection.");
-        std::exit(1);
-    }
+    if (!pick) fail("Invalid selection.");
     return {servers[*pick].address, servers[*pick].name};
 }
 

@@ -1,6 +1,6 @@
-#include "tooldiscovery.h"
+#include "tool/discovery/tooldiscovery.h"
 
-#include "datagram.h"
+#include "discovery/datagram.h"
 
 #include <nlohmann/json.hpp>
 

@@ -38,7 +38,6 @@ std::vector<DiscoveredServer> discover(int timeoutMs = 1500);
 std::vector<DiscoveredServer> availableServers();
 void printServers(const std::vector<DiscoveredServer>& servers);
 ChosenServer resolveServer();
-[[noreturn]] void cmdDiscover();
 
 // The acceptance tests for one received datagram and the record it yields.
 std::optional<DiscoveredServer> acceptAnswer(std::string_view datagram, const std::string& nonce,

@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "tool/platform/platform.h"
 
 #include <fstream>
 #include <string>

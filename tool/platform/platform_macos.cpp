@@ -1,4 +1,4 @@
-#include "platform.h"
+#include "tool/platform/platform.h"
 
 #include <fcntl.h>
 #include <sys/sysctl.h>
