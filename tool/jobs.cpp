@@ -1,5 +1,6 @@
 #include "jobs.h"
 
+#include "atomicfile.h"
 #include "fileops.h"
 #include "platformprograms.h"
 #include "plistfile.h"
@@ -30,6 +31,7 @@ void writeJobPlist(plist_t dict, const std::string& path)
 {
     makeDirs(parentDir(path));
     makeDirs(parentDir(kLogPath));
+    removeLeftoverTemporaries(path);
     std::string error;
     // The mode is set on the new file before it takes the job's name.
     if (!writePlistAtomically(path, dict, 0644, &error)) {
