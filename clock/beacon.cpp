@@ -15,7 +15,7 @@
 namespace {
 
 constexpr qint64 kHeardCountsMs = 90'000; // three regular reports
-constexpr qint64 kMaxHeardBytes = qint64(discovery::kMaxDatagram);
+constexpr qint64 kMaxHeardBytes = qint64(discovery::kExactReadSize);
 
 QByteArray bytes(const std::string& s)
 {
@@ -73,6 +73,7 @@ void ClockWatcher::setReporting(bool on)
     if (on == reporting) return;
     if (on) {
         reporting = true;
+        sinceHeard.invalidate(); // only an answer to this round of reports counts
         beaconTimer->start();
         sendBeacon();
     } else {
@@ -103,7 +104,8 @@ void ClockWatcher::onBeaconReadyRead()
     while (beaconSocket->hasPendingDatagrams()) {
         const QNetworkDatagram d = beaconSocket->receiveDatagram(kMaxHeardBytes);
         if (!d.isValid()) break;
-        if (isHeardForMe(d.data())) {
+        // The answer to a farewell comes after reporting stopped; it counts for nothing.
+        if (reporting && isHeardForMe(d.data())) {
             sinceHeard.restart();
             emit changed();
         }

@@ -22,6 +22,9 @@ inline constexpr std::uint16_t kDiscoveryPort = 12300;
 inline constexpr std::size_t kMaxPayload = 1024;
 inline constexpr std::size_t kHeaderSize = 8;
 inline constexpr std::size_t kMaxDatagram = kMaxPayload + kHeaderSize;
+// What a reader that wants the exact length asks for: one byte more than the largest
+// datagram, so that a longer one, cut there, still fails the length test.
+inline constexpr std::size_t kExactReadSize = kMaxDatagram + 1;
 
 // The header and payload as one datagram; empty when the payload is too long to frame.
 std::string frame(std::uint8_t type, std::string_view payload);

@@ -4,9 +4,12 @@
 
 #include "tool/platform/platform.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +17,14 @@
 namespace tool {
 
 namespace {
+
+// The temporary beside a target: ".<name>." and six letters or digits that mkostemp picks.
+constexpr char kTemporarySuffix[] = "XXXXXX";
+
+std::string temporaryPrefix(const std::string& path)
+{
+    return "." + path.substr(path.rfind('/') + 1) + "."; // npos + 1 is 0
+}
 
 bool fail(std::string* error, const std::string& what)
 {
@@ -36,11 +47,10 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, mode_t
                          std::string* error)
 {
     const std::string dir = parentDir(path);
-    const std::string base = path.substr(path.rfind('/') + 1); // npos + 1 is 0
 
     // mkostemp opens with O_CREAT|O_EXCL, which refuses an existing name and never follows a
     // link planted there.
-    std::string temp = dir + "/." + base + ".XXXXXX";
+    std::string temp = dir + "/" + temporaryPrefix(path) + kTemporarySuffix;
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return fail(error, "could not create a file in " + dir);
     auto abandon = [&](const std::string& what) {
@@ -71,6 +81,23 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, mode_t
     }
     syncFolder(dir);
     return true;
+}
+
+void removeLeftoverTemporaries(const std::string& path)
+{
+    const std::string dir = parentDir(path);
+    const std::string prefix = temporaryPrefix(path);
+    const size_t length = prefix.size() + sizeof kTemporarySuffix - 1;
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() == length && name.rfind(prefix, 0) == 0 &&
+            std::all_of(name.begin() + prefix.size(), name.end(),
+                        [](unsigned char c) { return std::isalnum(c); }))
+            unlink((dir + "/" + name).c_str()); // a link goes itself, never what it names
+    }
+    closedir(d);
 }
 
 } // namespace tool

@@ -11,4 +11,8 @@ namespace tool {
 bool writeFileAtomically(const std::string& path, std::string_view bytes, mode_t mode,
                          std::string* error = nullptr);
 
+// Deletes the new files that a writer of path stopped mid-way (killed, or the machine off)
+// left beside it; only names the writer makes for path.
+void removeLeftoverTemporaries(const std::string& path);
+
 } // namespace tool

@@ -1,6 +1,7 @@
 // The commands the dispatch table hands over to, one entry point each.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,8 @@ void cmdStatus();
 void cmdSetTime(const std::string& timeText, const std::optional<std::string>& allowUser);
 void allowSetTime(const std::string& userText);
 void forbidSetTime(bool keepAnswer = false);
+// The user the grant file names; none when the file names nobody who could hold the grant.
+std::optional<uint32_t> grantedUser();
 void cmdSetTimeFromRequest();
 
 } // namespace tool

@@ -1,5 +1,6 @@
 #include "tool/fileops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -32,24 +33,41 @@ std::string parentDir(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::optional<std::string> readWholeFile(const std::string& path)
+std::optional<std::string> readWholeFile(const std::string& path, size_t maxBytes, bool keepEnd)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a pipe for reading would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    const bool tail = keepEnd && size_t(st.st_size) > maxBytes;
+    // The tail starts one byte early: that byte tells whether its first line is whole.
+    if (tail) ::lseek(fd, st.st_size - off_t(maxBytes) - 1, SEEK_SET);
+    // One byte past the limit shows a file too long, or grown past it while being read.
+    const size_t most = maxBytes + 1;
     std::string text;
     char buf[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+    while (text.size() < most) {
+        const ssize_t n = ::read(fd, buf, std::min(sizeof buf, most - text.size()));
         if (n > 0) {
             text.append(buf, size_t(n));
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
-            ::close(fd); // a folder, for one, opens but does not read
+            ::close(fd);
             return std::nullopt;
         }
     }
     ::close(fd);
+    if (tail) {
+        const size_t lineEnd = text.find('\n');
+        text.erase(0, lineEnd == std::string::npos ? text.size() : lineEnd + 1);
+    } else if (text.size() > maxBytes) {
+        return std::nullopt;
+    }
     return text;
 }
 

@@ -2,6 +2,7 @@
 // a command reports give the system's description of it.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -12,7 +13,19 @@ bool pathExists(const std::string& path);
 // Creates the folder and the ones above it; true when it exists afterwards.
 bool makeDirs(const std::string& path, std::string* error = nullptr);
 std::string parentDir(const std::string& path);
-std::optional<std::string> readWholeFile(const std::string& path);
+
+// Bounds on what the tool reads, far above anything it writes itself. A property list of
+// 64 KiB nests at most about 9,400 levels, which libplist parses in under 1 MiB of stack.
+inline constexpr std::size_t kMaxPlistBytes = 64 * 1024;
+inline constexpr std::size_t kMaxRecordBytes = 1024; // a one-line record or answer
+inline constexpr std::size_t kMaxLogTailBytes = 64 * 1024;
+inline constexpr std::size_t kMaxProgramBytes = 256 * 1024 * 1024;
+
+// The bytes of a regular file, read without ever waiting: a pipe, a device or a folder at the
+// path gives none, and so does a file longer than maxBytes, unless keepEnd asks for its last
+// maxBytes instead, starting at the first line that begins within them.
+std::optional<std::string> readWholeFile(const std::string& path, std::size_t maxBytes,
+                                         bool keepEnd = false);
 // Deletes a file or link (never what a link points at); failures are the caller's to ignore.
 void removeFile(const std::string& path);
 // Deletes a folder with all it holds, without following links inside it.

@@ -8,8 +8,10 @@
 #include "tool/plumbing.h"
 #include "tool/values.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -41,10 +43,16 @@ void makeRequestFile(uint32_t uid)
     const int fd = ::open(kSetTimeRequestPath.c_str(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) fail("error: cannot create " + kSetTimeRequestPath + ".");
-    // Through the descriptor, so the owner and mode land on the file just made.
-    if (!selfTestMode() && ::fchown(fd, uid, 0) != 0) {
+    // Through the descriptor, so the owner and mode land on the file just made. A test user
+    // cannot give a file to group 0, only keep its own group; another owner it cannot give.
+    const gid_t group = selfTestMode() ? gid_t(-1) : 0;
+    const bool given = ::fchown(fd, uid, group) == 0;
+    if (!given || ::fchmod(fd, 0600) != 0) {
+        const std::string why = std::strerror(errno);
+        ::close(fd);
+        fail("error: cannot give " + kSetTimeRequestPath + " to user " + std::to_string(uid) +
+             ": " + why + ".");
     }
-    ::fchmod(fd, 0600);
     ::close(fd);
 }
 
@@ -86,6 +94,16 @@ void allowSetTime(const std::string& userText)
              (load.detail.empty() ? std::string(".") : " (" + load.detail + ")."));
     println("User " + std::to_string(*uid) +
             " can now set this Mac's clock from Tessavel Veridir without a password.");
+}
+
+std::optional<uint32_t> grantedUser()
+{
+    const Plist grant = readPlistDict(kSetTimeGrantPath);
+    const auto uid = grant ? dictInteger(grant.get(), "uid") : std::nullopt;
+    // libplist reads -1 as 2^64-1 and an empty integer as 0; neither is anybody's, nor is
+    // root (who needs no grant) or the id that stands for no user.
+    if (!uid || *uid == 0 || *uid >= UINT32_MAX) return std::nullopt;
+    return uint32_t(*uid);
 }
 
 void forbidSetTime(bool keepAnswer)

@@ -67,8 +67,9 @@ Plist syncJob(const std::string& server, long long intervalSec)
 void installProgram()
 {
     const std::string self = selfPath();
+    removeLeftoverTemporaries(kInstalledBin);
     if (self != kInstalledBin) {
-        const auto bytes = readWholeFile(self);
+        const auto bytes = readWholeFile(self, kMaxProgramBytes);
         if (!bytes)
             fail("error: can't locate this tool at " + self + ". Run install with its full path.");
         std::string error;

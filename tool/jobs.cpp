@@ -1,6 +1,7 @@
 #include "tool/jobs.h"
 
 #include "generated/platformprograms.h"
+#include "tool/atomicfile.h"
 #include "tool/fileops.h"
 #include "tool/plistfile.h"
 #include "tool/plumbing.h"
@@ -30,6 +31,7 @@ void writeJobPlist(plist_t dict, const std::string& path)
 {
     makeDirs(parentDir(path));
     makeDirs(parentDir(kLogPath));
+    removeLeftoverTemporaries(path);
     std::string error;
     // The mode is set on the new file before it takes the job's name.
     if (!writePlistAtomically(path, dict, 0644, &error))

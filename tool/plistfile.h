@@ -1,5 +1,5 @@
-// XML property lists through libplist: the job files, the before-setup record, the grant file
-// and the self-test settings file.
+// Property lists through libplist: the job files, the before-setup record, the grant file
+// and the self-test settings file. Written as XML; read as XML or binary.
 #pragma once
 
 #include <plist/plist.h>
@@ -21,7 +21,8 @@ struct PlistFree
 using Plist = std::unique_ptr<void, PlistFree>;
 
 Plist newDict();
-// The file parsed as an XML plist whose top level is a dictionary; null for anything else.
+// The file parsed as a property list whose top level is a dictionary; null for anything else,
+// and for a file that could stop or crash the parser (see readWholeFile's bounds).
 Plist readPlistDict(const std::string& path);
 std::optional<std::string> plistXml(plist_t node);
 bool writePlistAtomically(const std::string& path, plist_t node, mode_t mode,

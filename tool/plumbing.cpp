@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <unistr.h>
 
 extern char** environ;
 
@@ -141,6 +142,23 @@ std::optional<std::u32string> decodeUtf8(const std::string& bytes)
         if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
         out.push_back(c);
         i += len;
+    }
+    return out;
+}
+
+std::string visibleText(const std::string& text)
+{
+    const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        ucs4_t c = 0;
+        const int n = u8_mbtouc(&c, s + i, text.size() - i); // U+FFFD for a malformed byte
+        const bool control = c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
+        if (control || c == 0xFFFD)
+            out += "\xEF\xBF\xBD";
+        else
+            out.append(text, i, size_t(n));
+        i += size_t(n);
     }
     return out;
 }

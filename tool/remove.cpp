@@ -1,6 +1,7 @@
 #include "tool/commands.h"
 
 #include "generated/platformprograms.h"
+#include "tool/atomicfile.h"
 #include "tool/fileops.h"
 #include "tool/jobs.h"
 #include "tool/plistfile.h"
@@ -35,6 +36,9 @@ void cmdRemove()
     run(kLaunchctl, {"bootout", kDomain + "/" + kSetTimeLabel});
     for (const std::string* path : {&kSetTimePlistPath, &kPlistPath, &kInstalledBin, &kLegacyBin})
         removeFile(*path);
+    // What an install stopped mid-way left: partial copies of the tool and of job files.
+    for (const std::string* path : {&kSetTimePlistPath, &kPlistPath, &kInstalledBin})
+        removeLeftoverTemporaries(*path);
 
     const Plist record = readPlistDict(kStatePath);
     const auto recorded = record ? dictString(record.get(), "timeServer") : std::nullopt;

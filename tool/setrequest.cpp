@@ -4,7 +4,6 @@
 #include "tool/clocktime.h"
 #include "tool/commands.h"
 #include "tool/fileops.h"
-#include "tool/plistfile.h"
 #include "tool/plumbing.h"
 #include "tool/syncjob.h"
 #include "tool/values.h"
@@ -45,9 +44,7 @@ std::optional<Request> parseRequestLine(const std::string& bytes)
     const std::string line = trimmed(bytes, " \t\r\n\v\f");
     // Nothing valid holds a control character, and the answer and the log repeat the command:
     // a line end or an escape sequence in it would forge lines in root's log.
-    for (unsigned char c : line) {
-        if (c < 0x20 || c == 0x7f) return std::nullopt;
-    }
+    if (visibleText(line) != line) return std::nullopt;
     std::vector<std::string> words;
     std::istringstream in(line);
     for (std::string word; std::getline(in, word, ' ');) {
@@ -96,14 +93,13 @@ std::optional<Request> checkedRequest(int fd, uint64_t grantedUid)
 void cmdSetTimeFromRequest()
 {
     requireRoot("set-time-from-request");
-    const Plist grant = readPlistDict(kSetTimeGrantPath);
-    const auto uid = grant ? dictInteger(grant.get(), "uid") : std::nullopt;
+    const auto uid = grantedUser();
     if (!uid) return;
 
     const int fd = openRequest(kSetTimeRequestPath);
     if (fd < 0) return;
     const auto request = checkedRequest(fd, *uid);
-    const auto answered = readWholeFile(kSetTimeResultPath);
+    const auto answered = readWholeFile(kSetTimeResultPath, kMaxRecordBytes);
     if (!request || (answered && answered->rfind(request->nonce + " ", 0) == 0)) {
         ::close(fd);
         return;

@@ -74,8 +74,7 @@ void withoutPassword()
     println("== without a password ==");
     line(std::string("sync now: ") +
          (pathExists(kSyncNowPath) ? "yes" : "no (set up again to add it)"));
-    const Plist grant = readPlistDict(kSetTimeGrantPath);
-    const auto uid = grant ? dictInteger(grant.get(), "uid") : std::nullopt;
+    const auto uid = grantedUser();
     if (!uid) return line("set the clock: nobody");
     line("set the clock: user " + std::to_string(*uid) +
          (jobIsLoaded(kSetTimeLabel) ? "" : " (its job is not loaded)"));
@@ -90,7 +89,7 @@ void configuredTimeServer()
 void lastLogLines()
 {
     println("== last log lines ==");
-    const auto log = readWholeFile(kLogPath);
+    const auto log = readWholeFile(kLogPath, kMaxLogTailBytes, true);
     if (!log || !isValidUtf8(*log)) return line("(no log yet)");
     const auto lines = nonEmptyLines(*log);
     const size_t from = lines.size() > kLogLinesShown ? lines.size() - kLogLinesShown : 0;

@@ -126,13 +126,18 @@ void recordLastSync()
 
 std::optional<long long> parseLastSync(const std::string& text)
 {
-    return parseDecimal(text);
+    // Only seconds that print as a time text, four-digit years, are a record.
+    constexpr long long kFirst = -62167219200; // 0000-01-01T00:00:00Z
+    constexpr long long kLast = 253402300799;  // 9999-12-31T23:59:59Z
+    const auto seconds = parseDecimal(text);
+    if (!seconds || *seconds < kFirst || *seconds > kLast) return std::nullopt;
+    return seconds;
 }
 
 std::optional<long long> lastSyncRecord()
 {
-    const auto text = readWholeFile(kLastSyncPath);
-    return text ? parseDecimal(*text) : std::nullopt;
+    const auto text = readWholeFile(kLastSyncPath, kMaxRecordBytes);
+    return text ? parseLastSync(*text) : std::nullopt;
 }
 
 } // namespace tool

@@ -38,7 +38,11 @@ QUdpSocket* boundSocket(QObject* parent)
 
 } // namespace
 
-DiscoveryClient::DiscoveryClient(QObject* parent) : QObject(parent) {}
+DiscoveryClient::DiscoveryClient(QObject* parent) : QObject(parent), heardAllTimer(new QTimer(this))
+{
+    heardAllTimer->setSingleShot(true);
+    connect(heardAllTimer, &QTimer::timeout, this, &DiscoveryClient::onHeardAll);
+}
 
 void DiscoveryClient::scan(int listenMs)
 {
@@ -59,9 +63,6 @@ void DiscoveryClient::scan(int listenMs)
             if (scanning) sendQuery();
         });
     }
-    heardAllTimer = new QTimer(this);
-    heardAllTimer->setSingleShot(true);
-    connect(heardAllTimer, &QTimer::timeout, this, &DiscoveryClient::onHeardAll);
     heardAllTimer->start(listenMs);
 }
 
@@ -79,7 +80,7 @@ void DiscoveryClient::sendQuery()
 void DiscoveryClient::onReadyRead()
 {
     while (socket && socket->hasPendingDatagrams()) {
-        const QNetworkDatagram d = socket->receiveDatagram(discovery::kMaxDatagram);
+        const QNetworkDatagram d = socket->receiveDatagram(qint64(discovery::kExactReadSize));
         const auto s = readDiscoveryAnswer(d.data(), nonce, d.senderAddress().toString());
         if (!s) continue;
         if (heard.size() >= kMaxIds && !heard.contains(s->id)) continue;
@@ -169,7 +170,8 @@ bool DiscoveryClient::answersTimeNow(const QString& address, int timeoutMs)
     if (!s.bind(QHostAddress::AnyIPv4, 0)) return false;
     const qint64 t1 = nowMs();
     s.writeDatagram(ntpRequest(t1), to, kNtpPort);
-    const QDeadlineTimer deadline(timeoutMs);
+    // A negative time would be Qt's "forever".
+    const QDeadlineTimer deadline(std::max(0, timeoutMs));
     if (deadline.hasExpired()) return false;
     while (!deadline.hasExpired()) {
         s.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));

@@ -48,7 +48,7 @@ private:
 
     QUdpSocket* socket = nullptr;
     QUdpSocket* probeSocket = nullptr;
-    QTimer* heardAllTimer = nullptr;
+    QTimer* heardAllTimer;
     QString nonce;
     bool scanning = false;
     QMap<QString, HeardServer> heard;

@@ -32,9 +32,10 @@ const char* const kHelp =
     "  --send KIND          what answers each query, repeatable (default reply):\n"
     "                       reply stale no-nonce announce type=N length=N trailing=N\n"
     "                       oversize malformed array short\n"
+    "                       full (1032 bytes) long (1040 bytes, length field 1024)\n"
     "  --no-discovery       leave queries unanswered\n"
     "  --delay MS           wait before answering a query (orders several servers)\n"
-    "  --heard MODE         normal silent other-id upper-id short-length type4\n"
+    "  --heard MODE         normal silent other-id upper-id short-length type4 full long\n"
     "  --report-log FILE    append \"unicast|broadcast PAYLOAD\" per beacon report\n"
     "  --ntp-offset MS      offset of the served clock (default 0)\n"
     "  --ntp-fault F        none mode stratum0 leap3 originate short silent\n"
@@ -154,6 +155,20 @@ std::string framed(uint8_t type, const std::string& payload, size_t lengthField)
     return d + payload;
 }
 
+// Spaces inside the object bring the payload to the largest size the header allows.
+std::string fullSize(std::string json)
+{
+    json.insert(json.rfind('}'), std::string(discovery::kMaxPayload - json.size(), ' '));
+    return json;
+}
+
+// "full": the largest valid datagram; "long": that and 8 bytes more, the length field still
+// saying 1024.
+std::string atFullSize(uint8_t type, const std::string& json, bool longer)
+{
+    return framed(type, fullSize(json), discovery::kMaxPayload) + std::string(longer ? 8 : 0, ' ');
+}
+
 std::vector<std::string> answersFor(const Options& o, const std::string& nonce)
 {
     std::vector<std::string> out;
@@ -184,6 +199,8 @@ std::vector<std::string> answersFor(const Options& o, const std::string& nonce)
             out.push_back(framed(discovery::kTypeReply, "{\"nonce\":", 9));
         else if (kind == "array")
             out.push_back(framed(discovery::kTypeReply, "[" + reply + "]", reply.size() + 2));
+        else if (kind == "full" || kind == "long")
+            out.push_back(atFullSize(discovery::kTypeReply, reply, kind == "long"));
         else if (kind == "short")
             out.push_back(framed(discovery::kTypeReply, "", 0).substr(0, 7));
     }
@@ -251,7 +268,11 @@ void onDiscovery(const Options& o, int fd, const Received& r, in_addr source)
                 c = char(std::toupper(static_cast<unsigned char>(c)));
         const std::string body = nlohmann::json{{"id", id}}.dump();
         const uint8_t type = o.heard == "type4" ? discovery::kTypeReport : discovery::kTypeHeard;
-        reply(fd, r, framed(type, body, body.size() - (o.heard == "short-length" ? 1 : 0)), source);
+        if (o.heard == "full" || o.heard == "long")
+            reply(fd, r, atFullSize(type, body, o.heard == "long"), source);
+        else
+            reply(fd, r, framed(type, body, body.size() - (o.heard == "short-length" ? 1 : 0)),
+                  source);
     }
 }
 

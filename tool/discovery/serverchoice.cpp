@@ -6,34 +6,26 @@
 #include "tool/plumbing.h"
 
 #include <algorithm>
-#include <clocale>
 #include <cstdlib>
-#include <cwctype>
 #include <iostream>
-#include <locale.h>
+#include <unicase.h>
+#include <uninorm.h>
 
 namespace tool {
 
 namespace {
 
-// Lowers each code point through the C library's Unicode tables. Names come from JSON text
-// the parser already checked, so they are UTF-8.
-std::u32string lowerKey(const std::string& name)
+// Lower case in canonical composition, so that an "é" sent as one code point and one sent as
+// "e" and U+0301 sort alike; UTF-8 bytes compare in code point order.
+std::string lowerKey(const std::string& name)
 {
-    static const locale_t utf8 = [] {
-        for (const char* n : {"C.UTF-8", "en_US.UTF-8", "UTF-8"}) {
-            if (locale_t l = newlocale(LC_CTYPE_MASK, n, locale_t(nullptr))) return l;
-        }
-        return locale_t(nullptr);
-    }();
-    std::u32string out = decodeUtf8(name).value_or(std::u32string(name.begin(), name.end()));
-    for (char32_t& c : out) {
-        if (utf8)
-            c = char32_t(towlower_l(wint_t(c), utf8));
-        else if (c >= 'A' && c <= 'Z')
-            c += 'a' - 'A';
-    }
-    return out;
+    size_t length = 0;
+    uint8_t* lowered = u8_tolower(reinterpret_cast<const uint8_t*>(name.data()), name.size(),
+                                  nullptr, UNINORM_NFC, nullptr, &length);
+    if (!lowered) return name;
+    std::string key(reinterpret_cast<const char*>(lowered), length);
+    std::free(lowered);
+    return key;
 }
 
 std::string serverLine(const std::string& mark, const DiscoveredServer& s)
@@ -45,7 +37,7 @@ std::string serverLine(const std::string& mark, const DiscoveredServer& s)
 
 void sortByName(std::vector<DiscoveredServer>& servers)
 {
-    std::vector<std::pair<std::u32string, DiscoveredServer>> keyed;
+    std::vector<std::pair<std::string, DiscoveredServer>> keyed;
     for (auto& s : servers)
         keyed.emplace_back(lowerKey(s.name), std::move(s));
     std::stable_sort(keyed.begin(), keyed.end(),
