@@ -137,6 +137,7 @@ void AlertWindow::buildWidgets()
     inner->addWidget(sentence);
     advice = label(QString(), nullptr, Inst::sans(14), this);
     advice->setWordWrap(true);
+    advice->setTextFormat(Qt::PlainText); // server names come off the network
     inner->addWidget(advice);
 
     QHBoxLayout* entry = row(inner);

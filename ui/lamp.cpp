@@ -62,8 +62,7 @@ bool lampMoves(ClockState state)
     return state == ClockState::Off || state == ClockState::Wrong;
 }
 
-QPixmap lampPixmap(ClockState state, bool lit, bool darkBar, int size, double ratio,
-                   bool withWords)
+QPixmap lampPixmap(ClockState state, bool lit, bool darkBar, int size, double ratio, bool withWords)
 {
     // At the menu bar's 18 one unit is one point.
     const double u = size / 18.0;

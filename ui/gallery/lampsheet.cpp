@@ -8,8 +8,8 @@
 
 namespace {
 
-const ClockState kStates[] = {ClockState::None, ClockState::Sync, ClockState::Lost,
-                              ClockState::Off, ClockState::Wrong};
+const ClockState kStates[] = {ClockState::None, ClockState::Sync, ClockState::Lost, ClockState::Off,
+                              ClockState::Wrong};
 constexpr int kLabelWidth = 230;
 constexpr int kRowHeight = 96;
 constexpr int kGap = 24;
@@ -58,8 +58,7 @@ bool saveLampSheet(const QString& path, bool darkBar)
     font.setPixelSize(15);
     p.setFont(font);
     p.setPen(ink);
-    p.drawText(16, 28,
-               QStringLiteral("LAMP ON A %1 MENU BAR").arg(darkBar ? "DARK" : "LIGHT"));
+    p.drawText(16, 28, QStringLiteral("LAMP ON A %1 MENU BAR").arg(darkBar ? "DARK" : "LIGHT"));
     int x = kLabelWidth;
     for (int i = 0; i < int(std::size(kColumns)); ++i) {
         p.drawText(x, 52, QLatin1String(kColumns[i].title));
