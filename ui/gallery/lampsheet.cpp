@@ -69,7 +69,7 @@ bool saveLampSheet(const QString& path, bool darkBar)
     for (ClockState state : kStates) {
         for (bool lit : {true, false}) {
             p.setPen(ink);
-            p.drawText(16, y + kRowHeight / 2,
+            p.drawText(16, y + kRowHeight / 2 + 5, // the baseline, a little below the middle
                        QStringLiteral("%1, %2").arg(stateWords(state), lit ? "lit" : "dimmed"));
             x = kLabelWidth;
             for (int i = 0; i < int(std::size(kColumns)); ++i) {
