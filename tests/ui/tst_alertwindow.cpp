@@ -1,0 +1,111 @@
+// The clock alert against a watcher on fake time, local time pinned to +05:30.
+
+#include "sntppeer.h"
+#include "ui/alertwindow.h"
+#include "uitest.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+constexpr qint64 kNow = 1'700'000'000'000;       // 2023-11-15 03:43:20 local
+constexpr qint64 kLast = kNow + 3'600'000 + 500; // an hour later, half way into 04:43:20
+
+class TestAlertWindow : public QObject
+{
+    Q_OBJECT
+    FakeTime time{kNow};
+    QTemporaryDir root; // where the tool's files are looked for
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("TZ", "Asia/Kolkata");
+        qputenv("TESSAVEL_CONNECT_TEST_ROOT", root.path().toUtf8());
+    }
+    void wordings_data()
+    {
+        QTest::addColumn<QString>("name"); // "-": no server
+        QTest::addColumn<qint64>("serverAhead");
+        QTest::addColumn<QString>("texts"); // the sentence's end | the advice | the action
+        QTest::addColumn<QByteArray>("signal");
+        QTest::newRow("server agrees with the wrong clock")
+            << "Lab <1>" << 0ll
+            << ", with Lab &lt;1&gt;|It agrees with Lab <1>, so it is the server's time that has "
+               "gone back. If that is right, accept it.|Accept the server's time"
+            << QByteArray(SIGNAL(acceptServerTimeRequested()));
+        QTest::newRow("nameless server answers the right time")
+            << "" << kLast - kNow
+            << ", with 127.0.0.1|127.0.0.1 is answering. This computer takes its time at the next "
+               "sync; sync now, or set the clock by hand.|Sync now"
+            << QByteArray(SIGNAL(syncNowRequested()));
+        QTest::newRow("no server")
+            << "-" << 0ll
+            << "|No time server is answering. Set the clock by hand, or find a server.|"
+            << QByteArray();
+    }
+    void wordings()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, serverAhead);
+        QFETCH(QString, texts);
+        QFETCH(QByteArray, signal);
+        SntpPeer peer(time);
+        peer.offsetMs = serverAhead;
+        auto watcher = stillWatcher(time, kLast, peer.port());
+        if (name != "-") watcher->setServer("127.0.0.1", name);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher->inputs().answered, name != "-", 3000);
+        AlertWindow w(watcher.get());
+        w.show();
+        const QStringList want = texts.split('|');
+        QStringList shown;
+        for (const QLabel* l : w.findChildren<QLabel*>())
+            shown << l->text();
+        QVERIFY(shown.contains(want[1]));
+        QVERIFY(shown.filter("November 15, 2023 at 04:43:20" + want[0] + ". A clock").size());
+        QPushButton* action = w.findChildren<QPushButton*>().last();
+        QCOMPARE(action->isVisible() ? action->text() : QString(), want[2]);
+        if (signal.isEmpty()) return;
+        QSignalSpy spy(&w, signal);
+        action->click();
+        QCOMPARE(spy.count(), 1);
+    }
+    void entry() // two showings: the first without the password-free grant, the second with it
+    {
+        auto watcher = stillWatcher(time, kLast);
+        AlertWindow w(watcher.get());
+        QSignalSpy sets(&w, &AlertWindow::setClockRequested);
+        QSignalSpy giveUp(&w, &AlertWindow::giveUpDontAskAgainRequested);
+        auto* date = w.findChild<QDateEdit*>();
+        auto* clock = w.findChild<QTimeEdit*>();
+        auto* box = w.findChild<QCheckBox*>();
+        QPushButton* set = w.findChildren<QPushButton*>().first();
+        QCOMPARE(date->minimumDate(), QDate(2023, 11, 15)); // the last sync's local date
+        const QString dir = root.path() + "/Library/Application Support/Tessavel Veridir";
+        for (bool grant : {false, true}) {
+            w.show(); // filled from the last sync each time
+            QCOMPARE(date->text() + ' ' + clock->text(), "2023-11-15 04:43:20");
+            set->click(); // the last sync's own second, though the sync came half way into it
+            clock->setTime(QTime(4, 43, 19));
+            QVERIFY(!set->isEnabled()); // a second earlier
+            emit watcher->changed();    // a refresh keeps what was typed
+            QCOMPARE(clock->time(), QTime(4, 43, 19));
+            QCOMPARE(box->isChecked(), grant); // shown as it stands
+            box->setChecked(true);             // the program's change is no click
+            QTest::mouseClick(box, Qt::LeftButton, {}, {box->width() - 5, 5}); // on the words
+            QCOMPARE(giveUp.count(), grant ? 1 : 0); // nothing to give up without the grant
+            QVERIFY(QDir().mkpath(dir) && QFile(dir + "/set-time-request").open(QFile::WriteOnly));
+            w.hide();
+        }
+        QCOMPARE(sets.count(), 2); // the entered local time, in UTC, and the box as it was
+        QCOMPARE(sets[0][0].toDateTime().timeSpec(), Qt::UTC);
+        QCOMPARE(sets[0][0].toDateTime(), QDateTime::fromMSecsSinceEpoch(kLast - 500));
+        QVERIFY(!sets[0][1].toBool() && sets[1][1].toBool());
+    }
+};
+
+QTEST_MAIN(TestAlertWindow)
+#include "tst_alertwindow.moc"

@@ -1,0 +1,112 @@
+// The lamp's pictures pixel by pixel, and the menu-bar item's menu read directly.
+
+#include "ui/clienttray.h"
+#include "ui/lamp.h"
+#include "uitest.h"
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+struct Tray
+{
+    FakeTime time;
+    std::unique_ptr<ClockWatcher> watcher = stillWatcher(time);
+    ClientTray tray{watcher.get(), nullptr};
+    QTimer* blink = tray.findChild<QTimer*>();
+    QList<QAction*> actions = tray.contextMenu()->actions();
+
+    void set(ClockState state, const QString& address = {}, const QString& name = {})
+    {
+        watcher->state = state, watcher->serverAddressText = address, watcher->serverName = name;
+        emit watcher->changed();
+    }
+    int lampAlpha() const // at the lamp's centre; the words-free states only
+    {
+        return tray.icon()->icon().pixmap(18).toImage().pixelColor(13, 12).alpha();
+    }
+};
+
+class TestClientTray : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pictures_data()
+    {
+        QTest::addColumn<ClockState>("state");
+        QTest::addColumn<QColor>("color");
+        QTest::newRow("none: red") << ClockState::None << QColor(0xFF453A);
+        QTest::newRow("sync: green, light bar") << ClockState::Sync << QColor(0x38E07A);
+        QTest::newRow("lost: amber") << ClockState::Lost << QColor(0xFF9F0A);
+        QTest::newRow("off: amber") << ClockState::Off << QColor(0xFF9F0A);
+        QTest::newRow("wrong: red, with words") << ClockState::Wrong << QColor(0xFF453A);
+        QTest::newRow("unknown number: red") << ClockState(9) << QColor(0xFF453A);
+    }
+    void pictures()
+    {
+        QFETCH(ClockState, state);
+        QFETCH(QColor, color);
+        const bool dark = state != ClockState::Sync;
+        for (bool lit : {true, false}) {
+            const QPixmap one = lampPixmap(state, lit, dark, 18, 1.0, true);
+            const QImage two = lampPixmap(state, lit, dark, 18, 2.0, true).toImage();
+            QCOMPARE(QSize(one.height(), two.height()), QSize(18, 36));
+            QCOMPARE(one.width() > 18 + 6, state == ClockState::Wrong); // words only when wrong
+            QVERIFY(qAbs(two.width() - 2 * one.width()) <= 1); // twice the extra, rounded once
+            QCOMPARE(two.pixelColor(27, 25).alpha(), lit ? 255 : 77); // lamp centre; dimmed 0.3
+            QVERIFY(qAbs(two.pixelColor(27, 25).hue() - color.hue()) <= 2);
+            QCOMPARE(two.pixelColor(15, 7), dark ? QColor(0xECEDF0) : QColor(0x1C1E22)); // face top
+            // A transparent ring between lamp and face, though the face's circle crosses it.
+            for (double a = 1.6; a < 5.9; a += 0.2)
+                QCOMPARE(two.pixelColor(27.2 + 9 * std::cos(a), 25.8 + 9 * std::sin(a)).alpha(), 0);
+        }
+    }
+    void menu_data()
+    {
+        QTest::addColumn<ClockState>("state");
+        QTest::addColumn<QStringList>("server"); // address, name
+        QTest::addColumn<qint64>("last");
+        QTest::addColumn<QString>("lines");
+        const QStringList lab{"192.0.2.7", "Lab"}, epoch{"Last sync Thu 1 Jan, 00:00:00"};
+        QTest::newRow("none: bare words")
+            << ClockState::None << lab << 0ll << "No server|Never synced";
+        QTest::newRow("lost, no server")
+            << ClockState::Lost << QStringList{"", ""} << 1ll << "Server not heard|" + epoch[0];
+        QTest::newRow("by name") << ClockState::Sync << lab << 1'700'000'000'999ll
+                                 << "In sync · Lab|Last sync Tue 14 Nov, 22:13:20";
+        QTest::newRow("wrong, by address") << ClockState::Wrong << QStringList{"192.0.2.7", ""}
+                                           << 2ll << "Clock wrong · 192.0.2.7|" + epoch[0];
+    }
+    void menu()
+    {
+        QFETCH(ClockState, state);
+        QFETCH(QStringList, server);
+        QFETCH(qint64, last);
+        QFETCH(QString, lines);
+        Tray t;
+        t.watcher->lastSyncUtcMs = last;
+        t.set(state, server[0], server[1]);
+        QCOMPARE(t.actions[0]->text() + '|' + t.actions[1]->text(), lines);
+        QCOMPARE(t.actions[3]->isVisible(), state == ClockState::Wrong); // show the clock alert
+        QCOMPARE(t.actions[5]->isEnabled(), !server[0].isEmpty());       // sync now
+    }
+    void pulse()
+    {
+        Tray t;
+        t.set(ClockState::Off);
+        QCOMPARE(t.blink->interval(), 900);
+        QTest::qWait(400);
+        t.set(ClockState::Off); // the once-a-second refresh keeps the rhythm
+        QVERIFY(t.blink->remainingTime() < 700);
+        QTRY_VERIFY_WITH_TIMEOUT(t.lampAlpha() < 255, 1000);
+        t.set(ClockState::Wrong); // a new pace at once
+        QCOMPARE(t.blink->interval(), 450);
+        t.set(ClockState::Sync); // caught dimmed, left lit and steady
+        QVERIFY(!t.blink->isActive());
+        QCOMPARE(t.lampAlpha(), 255);
+    }
+};
+
+QTEST_MAIN(TestClientTray)
+#include "tst_clienttray.moc"

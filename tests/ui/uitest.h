@@ -1,0 +1,24 @@
+#pragma once
+// A settings store of the tests' own, and a watcher whose timers stand still: only tests move it.
+
+#include "clock/clockwatcher.h"
+#include "faketime.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+inline std::unique_ptr<ClockWatcher> stillWatcher(const FakeTime& time, qint64 lastSync = 0,
+                                                  quint16 ntpPort = 1)
+{
+    static const QTemporaryDir settings;
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    auto w = std::make_unique<ClockWatcher>(ClockWatcher::Seam{&time, ntpPort}, nullptr);
+    for (QTimer* t : w->findChildren<QTimer*>())
+        t->stop();
+    w->lastSyncUtcMs = lastSync;
+    return w;
+}

@@ -1,0 +1,56 @@
+#include "alertcheck.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr double kBox = 15;
+constexpr int kTextAt = 24;
+
+} // namespace
+
+AlertCheck::AlertCheck(const QString& text, QWidget* parent) : QCheckBox(text, parent) {}
+
+QSize AlertCheck::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    return QSize(fm.horizontalAdvance(text()) + 26, qMax(fm.height(), 16) + 4);
+}
+
+// The face has no separate indicator: the words are as good a target as the box.
+bool AlertCheck::hitButton(const QPoint& pos) const
+{
+    return rect().contains(pos);
+}
+
+void AlertCheck::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const bool ticked = isChecked();
+    const QRectF box(0.5, (height() - kBox) / 2 + 0.5, kBox, kBox);
+
+    QColor outline = ticked ? QColor(0xff, 0x45, 0x3a) : QColor(0xff, 0x5a, 0x52);
+    if (!ticked && !hasFocus()) outline.setAlpha(0xa5);
+    p.setPen(QPen(outline, 1.2));
+    p.setBrush(ticked ? QColor(0xff, 0x45, 0x3a) : QColor(0x0b, 0x01, 0x01));
+    p.drawRoundedRect(box, 3.5, 3.5);
+
+    if (ticked) {
+        const double x = box.x();
+        const double y = box.y();
+        QPainterPath tick;
+        tick.moveTo(x + 3.6, y + 7.5 + 0.4);
+        tick.lineTo(x + 6.6, y + kBox - 4.0);
+        tick.lineTo(x + kBox - 3.2, y + 4.2);
+        p.setPen(QPen(QColor(0x1a, 0x03, 0x03), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(tick);
+    }
+
+    p.setPen(QColor(0xf3, 0xc9, 0xc6));
+    p.setFont(font());
+    p.drawText(QRect(kTextAt, 0, width() - kTextAt, height()), Qt::AlignLeft | Qt::AlignVCenter,
+               text());
+}

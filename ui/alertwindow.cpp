@@ -1,0 +1,284 @@
+#include "alertwindow.h"
+
+#include "alertcheck.h"
+
+#include "clock/clockjudgement.h"
+#include "clock/clockwatcher.h"
+#include "engine/engine.h"
+#include "inst/instfonts.h"
+#include "inst/instled.h"
+#include "inst/inststyle.h"
+
+#include <QDateEdit>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const kStyleSheet = R"(
+QLabel { color: #f3c9c6; background: transparent; }
+QLabel[role="title"] { color: #ffffff; }
+QLabel[role="caption"] { color: #f08c86; }
+QLabel[role="clockline"] { color: #f3a7a2; }
+QLabel[role="note"] { color: #f08c86; }
+QAbstractSpinBox {
+    background: #0b0101; color: #ffffff; border: 1px solid rgba(255,90,82,0.55); border-radius: 4px;
+    padding: 4px 9px; min-height: 22px; selection-background-color: #ff453a; selection-color: #1a0303;
+}
+QAbstractSpinBox:focus { border: 1px solid #ff453a; }
+QAbstractSpinBox::up-button, QAbstractSpinBox::down-button { width: 0; border: none; }
+QDateEdit::drop-down { width: 0; border: none; }
+QPushButton { color: #f3c9c6; background: transparent; border: 1px solid rgba(255,90,82,0.45); border-radius: 4px; padding: 6px 12px; }
+QPushButton:hover { border: 1px solid #ff453a; color: #ffffff; }
+QPushButton[role="set"] { color: #1a0303; background: #ff453a; border: 1px solid #ff453a; border-radius: 5px; padding: 8px 18px; }
+QPushButton[role="set"]:hover { background: #ff6a60; }
+)";
+
+QHBoxLayout* row(QVBoxLayout* into)
+{
+    auto* r = new QHBoxLayout;
+    r->setSpacing(10);
+    into->addLayout(r);
+    return r;
+}
+
+QLabel* label(const QString& text, const char* role, const QFont& font, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    if (role) l->setProperty("role", QLatin1String(role));
+    l->setFont(font);
+    return l;
+}
+
+QLabel* caption(const QString& text, QWidget* parent)
+{
+    QLabel* c = Inst::caption(text, parent);
+    c->setProperty("role", QLatin1String("caption"));
+    return c;
+}
+
+QPushButton* button(const QString& text, const QFont& font, QWidget* parent)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setFont(font);
+    b->setCursor(Qt::PointingHandCursor);
+    return b;
+}
+
+} // namespace
+
+AlertWindow::AlertWindow(ClockWatcher* watcher, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), watcher(watcher)
+{
+    setWindowTitle(QStringLiteral("Tessavel Veridir: clock alert"));
+    setFixedWidth(640);
+    setStyleSheet(QLatin1String(kStyleSheet));
+    Inst::registerFonts();
+    buildWidgets();
+
+    connect(setButton, &QPushButton::clicked, this,
+            [this] { emit setClockRequested(entered().toUTC(), dontAskBox->isChecked()); });
+    connect(dontAskBox, &QCheckBox::clicked, this, &AlertWindow::onDontAskClicked);
+    connect(searchButton, &QPushButton::clicked, this, &AlertWindow::searchRequested);
+    connect(actionButton, &QPushButton::clicked, this, &AlertWindow::onAction);
+    connect(watcher, &ClockWatcher::changed, this, [this] {
+        if (isVisible()) refresh();
+    });
+    // The set button follows the editors as the user types, not only once a second.
+    connect(dateEditor, &QDateEdit::dateChanged, this, &AlertWindow::enableSet);
+    connect(timeEditor, &QTimeEdit::timeChanged, this, &AlertWindow::enableSet);
+    refresh();
+}
+
+void AlertWindow::buildWidgets()
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(2, 2, 2, 2);
+    outer->setSpacing(0);
+    auto* banner = new QLabel(QStringLiteral("▲  TESSAVEL CONNECT  ·  CLOCK ALERT"), this);
+    banner->setFont(Inst::mono(12.5, QFont::Bold, 2.2));
+    banner->setStyleSheet(
+        QStringLiteral("color: #1a0303; background: #ff453a; padding: 7px 14px;"));
+    outer->addWidget(banner);
+
+    auto* inner = new QVBoxLayout;
+    inner->setContentsMargins(20, 16, 20, 18);
+    inner->setSpacing(12);
+    outer->addLayout(inner);
+    inner->addWidget(label(QStringLiteral("This computer's clock is wrong"), "title",
+                           Inst::sans(26, QFont::Bold), this));
+
+    auto* face = new QFrame(this);
+    face->setStyleSheet(QStringLiteral("QFrame { background: %1; border: 1px solid "
+                                       "rgba(255,90,82,0.45); border-radius: 8px; }")
+                            .arg(QLatin1String("#100202")));
+    auto* faceLayout = new QVBoxLayout(face);
+    faceLayout->setContentsMargins(14, 12, 14, 12);
+    faceLayout->setSpacing(5);
+    clockDigits = new InstLed(78, face);
+    clockDigits->setTone(InstLed::Bad);
+    clockDigits->setReserve(QStringLiteral("00:00:00"));
+    clockDigits->setStyleSheet(QStringLiteral("border: none;"));
+    faceLayout->addWidget(clockDigits, 0, Qt::AlignHCenter);
+    clockLine = label(QString(), "clockline", Inst::mono(12.5, QFont::Normal), face);
+    clockLine->setAlignment(Qt::AlignHCenter);
+    clockLine->setStyleSheet(QStringLiteral("border: none;"));
+    faceLayout->addWidget(clockLine);
+    inner->addWidget(face);
+
+    sentence = label(QString(), nullptr, Inst::sans(14), this);
+    sentence->setWordWrap(true);
+    sentence->setTextFormat(Qt::RichText);
+    inner->addWidget(sentence);
+    advice = label(QString(), nullptr, Inst::sans(14), this);
+    advice->setWordWrap(true);
+    advice->setTextFormat(Qt::PlainText); // server names come off the network
+    inner->addWidget(advice);
+
+    QHBoxLayout* entry = row(inner);
+    const QFont editorFont = Inst::mono(15, QFont::Medium);
+    entry->addWidget(caption(QStringLiteral("DATE"), this));
+    dateEditor = new QDateEdit(this);
+    dateEditor->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    dateEditor->setFont(editorFont);
+    entry->addWidget(dateEditor);
+    entry->addSpacing(6);
+    entry->addWidget(caption(QStringLiteral("TIME"), this));
+    timeEditor = new QTimeEdit(this);
+    timeEditor->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    timeEditor->setFont(editorFont);
+    entry->addWidget(timeEditor);
+    entry->addStretch(1);
+    setButton = button(QStringLiteral("SET THE CLOCK"), Inst::mono(15, QFont::DemiBold), this);
+    setButton->setProperty("role", QLatin1String("set"));
+    setButton->setToolTip(QStringLiteral("Set this computer's clock to the date and time "
+                                         "entered. Asks for an administrator password."));
+    entry->addWidget(setButton);
+
+    QHBoxLayout* options = row(inner);
+    note = label(QStringLiteral("The time cannot be set earlier than the last sync."), "note",
+                 Inst::sans(12), this);
+    options->addWidget(note);
+    options->addStretch(1);
+    dontAskBox = new AlertCheck(QStringLiteral("Don't ask for the password again"), this);
+    dontAskBox->setFont(Inst::sans(12));
+    dontAskBox->setToolTip(QStringLiteral(
+        "The administrator password is asked for once more, and then this user can set this "
+        "computer's clock from here without it. The time still cannot be set earlier than the "
+        "last sync. Untick it to be asked every time again."));
+    options->addWidget(dontAskBox);
+
+    QHBoxLayout* ways = row(inner);
+    const QFont wayFont = Inst::sans(12.5, QFont::Medium);
+    searchButton = button(QStringLiteral("Search for a server"), wayFont, this);
+    actionButton = button(QString(), wayFont, this);
+    ways->addWidget(searchButton);
+    ways->addWidget(actionButton);
+    ways->addStretch(1);
+}
+
+void AlertWindow::refresh()
+{
+    const ClockInputs in = watcher->inputs();
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(in.nowUtcMs).toLocalTime();
+    const QDateTime last = QDateTime::fromMSecsSinceEpoch(in.lastSyncUtcMs).toLocalTime();
+    const QString server = watcher->serverLabel();
+
+    clockDigits->setText(now.toString(QStringLiteral("HH:mm:ss")));
+    clockLine->setText(QStringLiteral("%1  ·  what this computer's clock says now")
+                           .arg(now.toString(QStringLiteral("dddd, MMMM d, yyyy"))));
+    const QString with =
+        server.isEmpty() ? QString() : QStringLiteral(", with %1").arg(server.toHtmlEscaped());
+    sentence->setText(
+        QStringLiteral("That is <b style=\"color:#ffffff\">earlier than its last sync</b>: "
+                       "%1%2. A clock cannot run backwards, so it has been reset.")
+            .arg(last.toString(QStringLiteral("dddd, MMMM d, yyyy 'at' HH:mm:ss")), with));
+
+    if (serverWentBackwards(in)) {
+        advice->setText(QStringLiteral("It agrees with %1, so it is the server's time that has "
+                                       "gone back. If that is right, accept it.")
+                            .arg(server));
+        actionButton->setText(QStringLiteral("Accept the server's time"));
+        actionMode = AcceptServerTimeAction;
+    } else if (!in.answered) {
+        advice->setText(QStringLiteral(
+            "No time server is answering. Set the clock by hand, or find a server."));
+        actionMode = NoAction;
+    } else {
+        advice->setText(QStringLiteral("%1 is answering. This computer takes its time at the "
+                                       "next sync; sync now, or set the clock by hand.")
+                            .arg(server));
+        actionButton->setText(QStringLiteral("Sync now"));
+        actionMode = SyncNowAction;
+    }
+    actionButton->setVisible(actionMode != NoAction);
+
+    // The editors hold whole seconds; so does the tool's own last-sync record, the final judge.
+    lastSync = last.addMSecs(-last.time().msec());
+    dateEditor->setMinimumDate(lastSync.date());
+    if (!editorsFilled) {
+        // From the last sync, not from now: that is the earliest time that can be set.
+        dateEditor->setDate(lastSync.date());
+        timeEditor->setTime(lastSync.time());
+        editorsFilled = true;
+    }
+    enableSet();
+}
+
+void AlertWindow::showDontAskAsItStands()
+{
+    dontAskBox->setChecked(Engine::canSetClockWithoutPassword());
+}
+
+QDateTime AlertWindow::entered() const
+{
+    return QDateTime(dateEditor->date(), timeEditor->time());
+}
+
+void AlertWindow::enableSet()
+{
+    setButton->setEnabled(entered() >= lastSync);
+}
+
+void AlertWindow::onAction()
+{
+    if (actionMode == AcceptServerTimeAction)
+        emit acceptServerTimeRequested();
+    else if (actionMode == SyncNowAction)
+        emit syncNowRequested();
+}
+
+void AlertWindow::onDontAskClicked(bool checked)
+{
+    // Ticking is only read at the next set; unticking gives up a grant that is in force.
+    if (!checked && Engine::canSetClockWithoutPassword()) emit giveUpDontAskAgainRequested();
+}
+
+void AlertWindow::showEvent(QShowEvent* event)
+{
+    editorsFilled = false;
+    showDontAskAsItStands();
+    refresh();
+    QWidget::showEvent(event);
+    emit shownOrPutAway();
+}
+
+void AlertWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    emit shownOrPutAway();
+}
+
+void AlertWindow::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), QColor(0x2a, 0x06, 0x06));
+    p.setPen(QPen(QColor(0xff, 0x45, 0x3a), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(QPoint(1, 1), QPoint(width() - 2, height() - 2)));
+}

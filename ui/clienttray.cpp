@@ -1,0 +1,112 @@
+#include "clienttray.h"
+
+#include "lamp.h"
+
+#include "clock/clockwatcher.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QMenu>
+#include <QStyleHints>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+
+constexpr int kWrongPulseMs = 450;
+constexpr int kOffPulseMs = 900;
+
+} // namespace
+
+ClientTray::ClientTray(ClockWatcher* watcher, QObject* parent) : QObject(parent), watcher(watcher)
+{
+    menu = new QMenu;
+    statusAction = menu->addAction(QString());
+    statusAction->setEnabled(false);
+    lastSyncAction = menu->addAction(QString());
+    lastSyncAction->setEnabled(false);
+    menu->addSeparator();
+    alertAction = menu->addAction(QStringLiteral("Show the clock alert"));
+    connect(alertAction, &QAction::triggered, this, &ClientTray::alertRequested);
+    QAction* open = menu->addAction(QStringLiteral("Open Tessavel Veridir"));
+    connect(open, &QAction::triggered, this, &ClientTray::openRequested);
+    syncNowAction = menu->addAction(QStringLiteral("Sync now"));
+    connect(syncNowAction, &QAction::triggered, this, &ClientTray::syncNowRequested);
+    menu->addSeparator();
+    QAction* quit = menu->addAction(QStringLiteral("Quit Tessavel Veridir"));
+    connect(quit, &QAction::triggered, this, &ClientTray::quitRequested);
+
+    // Clicking the item only opens its menu.
+    trayIcon = new QSystemTrayIcon(this);
+    trayIcon->setContextMenu(menu);
+
+    blinkTimer = new QTimer(this);
+    connect(blinkTimer, &QTimer::timeout, this, &ClientTray::onBlink);
+
+    connect(watcher, &ClockWatcher::changed, this, &ClientTray::refresh);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    connect(QGuiApplication::styleHints(), &QStyleHints::colorSchemeChanged, this,
+            &ClientTray::refresh);
+#else
+    // Before 6.5 a switch between light and dark reaches us as a palette or theme change.
+    qApp->installEventFilter(this);
+#endif
+    refresh();
+    trayIcon->show();
+}
+
+ClientTray::~ClientTray()
+{
+    delete menu;
+}
+
+void ClientTray::refresh()
+{
+    const ClockState state = watcher->state;
+
+    if (!lampMoves(state)) {
+        blinkTimer->stop();
+        lit = true;
+    } else {
+        const int interval = state == ClockState::Wrong ? kWrongPulseMs : kOffPulseMs;
+        // Left alone when it already runs at this pace, so the once-a-second refresh
+        // does not break the rhythm.
+        if (!blinkTimer->isActive() || blinkTimer->interval() != interval)
+            blinkTimer->start(interval);
+    }
+
+    drawnDark = menuBarIsDark();
+    trayIcon->setIcon(lampIcon(state, lit, drawnDark, true));
+
+    const QString label = watcher->serverLabel();
+    QString status = stateWords(state);
+    if (state != ClockState::None && !label.isEmpty()) status += QStringLiteral(" · ") + label;
+    statusAction->setText(status);
+
+    const qint64 last = watcher->lastSyncUtcMs;
+    lastSyncAction->setText(
+        last < 1 ? QStringLiteral("Never synced")
+                 : QStringLiteral("Last sync %1")
+                       .arg(QDateTime::fromMSecsSinceEpoch(last).toLocalTime().toString(
+                           QStringLiteral("ddd d MMM, HH:mm:ss"))));
+
+    syncNowAction->setEnabled(!watcher->serverAddressText.isEmpty());
+    alertAction->setVisible(state == ClockState::Wrong);
+    trayIcon->setToolTip(QStringLiteral("Tessavel Veridir: %1").arg(status));
+}
+
+void ClientTray::onBlink()
+{
+    lit = !lit;
+    refresh();
+}
+
+bool ClientTray::eventFilter(QObject* watched, QEvent* event)
+{
+    // Every widget hears of a palette change; redraw only when the bar's colour turned.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::ApplicationPaletteChange || type == QEvent::ThemeChange) &&
+        menuBarIsDark() != drawnDark)
+        refresh();
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The menu-bar item while the user keeps watch: a lamp for the clock's state, pulsing when
+// the clock is off or wrong, and a menu that tells the state and the last sync.
+
+#include <QObject>
+
+class ClockWatcher;
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+
+class ClientTray : public QObject
+{
+    Q_OBJECT
+
+public:
+    ClientTray(ClockWatcher* watcher, QObject* parent);
+    ~ClientTray() override;
+
+    // Redraws the icon and rewrites the menu and the tool tip from the watcher.
+    void refresh();
+
+    // For tests, which have no menu bar to click in: the menu whose actions they trigger.
+    QMenu* contextMenu() const { return menu; }
+    QSystemTrayIcon* icon() const { return trayIcon; }
+
+signals:
+    void openRequested();
+    void alertRequested();
+    void syncNowRequested();
+    void quitRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void onBlink();
+
+    ClockWatcher* watcher;
+    QSystemTrayIcon* trayIcon = nullptr;
+    QMenu* menu = nullptr;
+    QAction* statusAction = nullptr;
+    QAction* lastSyncAction = nullptr;
+    QAction* syncNowAction = nullptr;
+    QAction* alertAction = nullptr;
+    QTimer* blinkTimer = nullptr;
+    bool lit = true;
+    bool drawnDark = true; // the bar colour of the last drawing
+};

@@ -1,0 +1,38 @@
+// Renders the menu-bar lamp and the clock alert for review:
+//   QT_QPA_PLATFORM=offscreen ui_gallery [DIR]
+// writes DIR/ui-lamps-dark-bar.png, DIR/ui-lamps-light-bar.png and DIR/ui-alert-*.png.
+// Run it in a network namespace of its own (the ui_gallery_sheets target does).
+
+#include "alertsheets.h"
+#include "lampsheet.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // The watcher keeps its last sync and identity in the settings; keep ours apart.
+    QStandardPaths::setTestModeEnabled(true);
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+
+    const QDir dir(QApplication::arguments().value(1, QStringLiteral(".")));
+    if (!dir.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "ui_gallery: cannot make %s\n", qPrintable(dir.path()));
+        return 1;
+    }
+    for (bool dark : {true, false}) {
+        const QString path = dir.absoluteFilePath(
+            QStringLiteral("ui-lamps-%1-bar.png").arg(dark ? "dark" : "light"));
+        if (!saveLampSheet(path, dark)) {
+            std::fprintf(stderr, "ui_gallery: cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(path));
+    }
+    return saveAlertSheets(dir, 2) ? 0 : 1;
+}
