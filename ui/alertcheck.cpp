@@ -1,4 +1,4 @@
-#include "alertcheck.h"
+#include "ui/alertcheck.h"
 
 #include <QPainter>
 #include <QPainterPath>

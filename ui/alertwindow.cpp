@@ -1,6 +1,6 @@
-#include "alertwindow.h"
+#include "ui/alertwindow.h"
 
-#include "alertcheck.h"
+#include "ui/alertcheck.h"
 
 #include "clock/clockjudgement.h"
 #include "clock/clockwatcher.h"

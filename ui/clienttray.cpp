@@ -1,6 +1,6 @@
-#include "clienttray.h"
+#include "ui/clienttray.h"
 
-#include "lamp.h"
+#include "ui/lamp.h"
 
 #include "clock/clockwatcher.h"
 

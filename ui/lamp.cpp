@@ -1,4 +1,4 @@
-#include "lamp.h"
+#include "ui/lamp.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,8 +1,8 @@
 // The clock alert against a watcher on fake time, local time pinned to +05:30.
 
-#include "sntppeer.h"
+#include "tests/clock/sntppeer.h"
+#include "tests/ui/uitest.h"
 #include "ui/alertwindow.h"
-#include "uitest.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

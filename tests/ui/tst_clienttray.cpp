@@ -1,8 +1,8 @@
 // The lamp's pictures pixel by pixel, and the menu-bar item's menu read directly.
 
+#include "tests/ui/uitest.h"
 #include "ui/clienttray.h"
 #include "ui/lamp.h"
-#include "uitest.h"
 
 #include <QMenu>
 #include <QSystemTrayIcon>

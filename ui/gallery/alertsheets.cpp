@@ -1,7 +1,7 @@
-#include "alertsheets.h"
+#include "ui/gallery/alertsheets.h"
 
-#include "faketime.h"
-#include "sntppeer.h"
+#include "tests/clock/faketime.h"
+#include "tests/clock/sntppeer.h"
 
 #include "clock/clockwatcher.h"
 #include "ui/alertwindow.h"

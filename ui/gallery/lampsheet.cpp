@@ -1,4 +1,4 @@
-#include "lampsheet.h"
+#include "ui/gallery/lampsheet.h"
 
 #include "ui/lamp.h"
 

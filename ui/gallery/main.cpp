@@ -3,8 +3,8 @@
 // writes DIR/ui-lamps-dark-bar.png, DIR/ui-lamps-light-bar.png and DIR/ui-alert-*.png.
 // Run it in a network namespace of its own (the ui_gallery_sheets target does).
 
-#include "alertsheets.h"
-#include "lampsheet.h"
+#include "ui/gallery/alertsheets.h"
+#include "ui/gallery/lampsheet.h"
 
 #include <QApplication>
 #include <QSettings>
