@@ -111,41 +111,6 @@ void fail(const std::string& text)
     std::exit(1);
 }
 
-std::optional<std::u32string> decodeUtf8(const std::string& bytes)
-{
-    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t n = bytes.size();
-    std::u32string out;
-    for (size_t i = 0; i < n;) {
-        char32_t c = s[i];
-        size_t len;
-        char32_t min;
-        if (c < 0x80) {
-            out.push_back(c);
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2, min = 0x80, c &= 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3, min = 0x800, c &= 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4, min = 0x10000, c &= 0x07;
-        } else {
-            return std::nullopt;
-        }
-        if (i + len > n) return std::nullopt;
-        for (size_t k = 1; k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return std::nullopt;
-            c = (c << 6) | (s[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-        out.push_back(c);
-        i += len;
-    }
-    return out;
-}
-
 std::string visibleText(const std::string& text)
 {
     const auto* s = reinterpret_cast<const uint8_t*>(text.data());
@@ -165,7 +130,7 @@ std::string visibleText(const std::string& text)
 
 bool isValidUtf8(const std::string& bytes)
 {
-    return decodeUtf8(bytes).has_value();
+    return u8_check(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) == nullptr;
 }
 
 std::string trimmed(const std::string& text, const char* blanks)

@@ -34,8 +34,6 @@ void ensureStateDir();
 // Pure helpers, exposed for tests.
 std::string standardisedPath(const std::string& path);
 bool isValidUtf8(const std::string& bytes);
-// The code points of UTF-8 text; none when the bytes are not UTF-8.
-std::optional<std::u32string> decodeUtf8(const std::string& bytes);
 // The text with every control character, C0, DEL, C1 and the line and paragraph separators,
 // as U+FFFD: what others send must not move a terminal's cursor, start an escape sequence or
 // break a line of root's log. Malformed UTF-8 shows as U+FFFD as well.
