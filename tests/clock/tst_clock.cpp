@@ -1,0 +1,414 @@
+// Clock watching: the verdict's rules and the SNTP exchange at their boundaries, then the
+// watcher and its beacon reports against peers on loopback, with time moved by hand (the test
+// stops the watcher's timers and runs its ticks and probes itself).
+#include "clockjudgement.h"
+#include "clockwatcher.h"
+#include "sntp.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkDatagram>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QtEndian>
+
+#include <functional>
+#include <memory>
+
+Q_DECLARE_METATYPE(ClockInputs)
+
+namespace {
+
+using S = ClockState;
+constexpr qint64 kT1 = 1'700'000'000'123;
+constexpr qint64 kUntouched = 777; // the offset a rejected answer leaves as it was
+const QString kLastSync = QStringLiteral("clock/lastSyncUtcMs");
+
+// advance() moves both clocks; setting the system clock moves utc alone.
+struct FakeTime final : TimeSource
+{
+    qint64 utc = 1'699'999'999'999, mono = 5'000'000;
+    qint64 utcNowMs() const override { return utc; }
+    qint64 monotonicMs() const override { return mono; }
+    void advance(qint64 ms) { utc += ms, mono += ms; }
+};
+
+// A UDP peer on loopback that keeps every datagram it gets and may answer it at once.
+struct Peer : QObject
+{
+    Peer(const char* address, quint16 port)
+    {
+        if (!socket.bind(QHostAddress(address), port)) qFatal("cannot bind %s", address);
+        connect(&socket, &QUdpSocket::readyRead, this, [this] {
+            while (socket.hasPendingDatagrams()) {
+                got << socket.receiveDatagram();
+                if (reply) reply(int(got.size()) - 1);
+            }
+        });
+    }
+    void send(int i, const QByteArray& bytes) { socket.writeDatagram(got.at(i).makeReply(bytes)); }
+
+    QUdpSocket socket;
+    QList<QNetworkDatagram> got;
+    std::function<void(int)> reply;
+};
+
+// A server's answer to the request sent at t1; bytes the client never reads hold junk.
+QByteArray sntpAnswer(qint64 t1, qint64 t2, qint64 t3, quint8 first = 0x24, quint8 stratum = 2)
+{
+    QByteArray a(48, char(0xA5));
+    a[0] = char(first);
+    a[1] = char(stratum);
+    qToBigEndian(ntpTimestampFromUtcMs(t1), a.data() + 24);
+    qToBigEndian(ntpTimestampFromUtcMs(t2), a.data() + 32);
+    qToBigEndian(ntpTimestampFromUtcMs(t3), a.data() + 40);
+    return a;
+}
+
+QByteArray framed(char type, const QByteArray& payload, int lengthError = 0)
+{
+    const int n = int(payload.size()) + lengthError;
+    return QByteArray("TSVL\x01", 5) + type + char(n >> 8) + char(n) + payload;
+}
+
+} // namespace
+
+class TestClock : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> settingsDir;
+    FakeTime time;
+    // Two SNTP servers on one port, the second answering every request twice, and the
+    // report port of both.
+    std::unique_ptr<Peer> ntp, second, reports;
+    std::unique_ptr<ClockWatcher> w;
+    qint64 serverOffset = 0;
+    bool answering = true;
+
+    QMap<int, bool> timers; // interval: running, as the last watcher was made
+
+    void make()
+    {
+        w = std::make_unique<ClockWatcher>(ClockWatcher::Seam{&time, ntp->socket.localPort()},
+                                           nullptr);
+        for (QTimer* t : w->findChildren<QTimer*>())
+            timers.insert(t->interval(), t->isActive());
+        stop();
+    }
+    void stop()
+    {
+        for (QTimer* t : w->findChildren<QTimer*>())
+            t->stop();
+    }
+    static QString clientId() { return QSettings().value("clientId").toString(); }
+    // Answers request i of peer p, reading the test's time + serverOffset + extraMs.
+    void answer(Peer& p, int i, qint64 extraMs = 0)
+    {
+        const qint64 now = time.utc + serverOffset + extraMs;
+        const QByteArray request = p.got.at(i).data();
+        p.send(i, sntpAnswer(utcMsFromNtpTimestamp(qFromBigEndian<quint64>(request.data() + 40)),
+                             now, now));
+    }
+    // Does act and waits for the peer to get a request and, while answering, for the answer.
+    void request(Peer& peer, const std::function<void()>& act)
+    {
+        QSignalSpy changed(w.get(), &ClockWatcher::changed);
+        const auto before = peer.got.size();
+        act();
+        QTRY_VERIFY(peer.got.size() > before);
+        if (answering) QTRY_VERIFY(changed.count() > 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("Ondavix"));
+        QCoreApplication::setApplicationName(QStringLiteral("Tessavel Veridir"));
+    }
+
+    void init()
+    {
+        settingsDir = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir->path());
+        time = FakeTime();
+        serverOffset = 0;
+        answering = true;
+        ntp = std::make_unique<Peer>("127.0.0.1", 0);
+        ntp->reply = [this](int i) {
+            if (answering) answer(*ntp, i);
+        };
+        second = std::make_unique<Peer>("127.0.0.2", ntp->socket.localPort());
+        second->reply = [this](int i) {
+            if (answering) answer(*second, i), answer(*second, i, 100);
+        };
+        reports = std::make_unique<Peer>("0.0.0.0", 12300);
+    }
+
+    void cleanup() { w.reset(), ntp.reset(), second.reset(), reports.reset(); }
+
+    void judge_data()
+    {
+        QTest::addColumn<ClockInputs>("in");
+        QTest::addColumn<QString>("verdict"); // the state, and whether the server went back
+        auto row = [](const char* name, qint64 now, bool answered, qint64 offset, qint64 last,
+                      const char* verdict) {
+            QTest::newRow(name) << ClockInputs{now, answered, offset, last} << QString(verdict);
+        };
+        const qint64 min = std::numeric_limits<qint64>::min(), t = kT1, behind = t + 2001;
+        row("never synced, tiny clock", 1, false, 0, 0, "none");
+        row("negative last sync is never", 1, true, 0, -5, "sync");
+        row("now + 2000 == last sync", t, true, 0, t + 2000, "sync");
+        row("1 ms further back, server agrees", t, true, 500, behind, "wrong back");
+        row("wrong, agrees the other way", t, true, -500, behind, "wrong back");
+        row("wrong, 501 from the server", t, true, 501, behind, "wrong");
+        row("wrong, server silent", t, false, 0, behind, "wrong");
+        row("offset 500", t, true, 500, 0, "sync");
+        row("offset -500", t, true, -500, t - 1, "sync");
+        row("offset 501", t, true, 501, 0, "off");
+        row("offset -501", t, true, -501, 0, "off");
+        row("most negative offset", t, true, min, 0, "off");
+        row("silent after a sync", t, false, 9999, t + 1500, "lost");
+        row("silent, never synced", t, false, 0, 0, "none");
+    }
+
+    void judge()
+    {
+        QFETCH(ClockInputs, in);
+        QFETCH(QString, verdict);
+        QCOMPARE(clockStateWord(judgeClock(in)) + (serverWentBackwards(in) ? " back" : ""),
+                 verdict);
+    }
+
+    void askOsToSync()
+    {
+        // One group per previous state (none..wrong), one digit per current state; answered,
+        // then unanswered.
+        QString asks;
+        for (bool answered : {true, false}) {
+            for (int p = 0; p <= 4; ++p) {
+                for (int c = 0; c <= 4; ++c)
+                    asks += shouldAskOsToSync(S(p), S(c), {kT1, answered, 0, 0}) ? '1' : '0';
+                asks += ' ';
+            }
+        }
+        QCOMPARE(asks, "00011 00011 11011 00011 00011 00000 00000 00000 00000 00000 ");
+        QStringList words;
+        for (int n = -1; n <= 5; ++n)
+            words << clockStateWord(S(n));
+        QCOMPARE(words.join(' '), "none none sync lost off wrong none");
+    }
+
+    void timestamps()
+    {
+        // Seconds 3,908,988,800 and fraction 528,280,977.
+        QCOMPARE(ntpRequest(kT1).toHex(), "23" + QByteArray(78, '0') + "e8fe6f801f7ced91");
+        // Round trips at the edges of the ms and of the NTP eras (the next began in 2036).
+        for (qint64 ms : {kT1, kT1 - 122, kT1 + 876, qint64(0), qint64(2'085'978'495'999),
+                          qint64(2'085'978'496'000), qint64(2'208'988'800'500)})
+            QCOMPARE(utcMsFromNtpTimestamp(ntpTimestampFromUtcMs(ms)), ms);
+        // A seconds word with its top bit clear is after 2036, not before 1968.
+        QCOMPARE(utcMsFromNtpTimestamp(quint64(1) << 32), 2'085'978'497'000);
+        QCOMPARE(ntpTimestampFromUtcMs(2'208'988'800'500), 0x0754fd0080000000u);
+    }
+
+    void answers_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<qint64>("offset"); // kUntouched: rejected
+        auto row = [](const char* name, const QByteArray& d, qint64 o) {
+            QTest::newRow(name) << d << o;
+        };
+        const qint64 t1 = kT1, t4 = kT1 + 80, no = kUntouched;
+        const QByteArray ok = sntpAnswer(t1, t1 + 40, t4 - 40);
+        row("symmetric delay: 0", ok, 0);
+        row("47 bytes", ok.left(47), no);
+        row("60 bytes: the first 48 read", ok + QByteArray(12, 'x'), 0);
+        row("leap 3", sntpAnswer(t1, t1, t4, 0xE4), no);
+        row("leap 1", sntpAnswer(t1, t1, t4, 0x64), 0);
+        row("version 3 server", sntpAnswer(t1, t1, t4, 0x1C), 0);
+        row("client mode", sntpAnswer(t1, t1, t4, 0x23), no);
+        row("broadcast mode", sntpAnswer(t1, t1, t4, 0x25), no);
+        row("stratum 0", sntpAnswer(t1, t1, t4, 0x24, 0), no);
+        row("answer to a request 1 ms later", sntpAnswer(t1 + 1, t1, t4), no);
+        row("answer to an older request", sntpAnswer(t1 - 10'000, t1, t4), no);
+        row("2001 / 2 truncated", sntpAnswer(t1, t1 + 1001, t4 + 1000), 1000);
+        row("both 1001 below", sntpAnswer(t1, t1 - 1001, t4 - 1001), -1001);
+        row("-2001 / 2 toward zero", sntpAnswer(t1, t1 - 1001, t4 - 1000), -1000);
+    }
+
+    void answers()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(qint64, offset);
+        qint64 got = kUntouched;
+        QCOMPARE(ntpAnswer(datagram, kT1, kT1 + 80, &got), offset != kUntouched);
+        QCOMPARE(got, offset);
+        QCOMPARE(ntpAnswer(datagram, kT1, kT1 + 80, nullptr), offset != kUntouched);
+    }
+
+    // Every state in one run, as the timers would drive it: a tick a second, a probe every
+    // ten. What the watcher tells is logged and compared whole.
+    void timeline_data()
+    {
+        QTest::addColumn<bool>("steady");
+        QTest::addColumn<QStringList>("asks");
+        QTest::newRow("steady server") << true << QStringList{"ask@40", "ask@140", "ask@201"};
+        QTest::newRow("unsteady server on this computer") << false << QStringList{};
+    }
+
+    void timeline()
+    {
+        QFETCH(bool, steady);
+        QFETCH(QStringList, asks);
+        make();
+        QCOMPARE(timers, (QMap<int, bool>{{1000, true}, {10'000, true}, {30'000, false}}));
+        QCOMPARE(w->state, S::None);
+        QCOMPARE(w->heardAgoMs(), -1);
+        const QString id = clientId();
+        static const QRegularExpression uuid("^[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}$");
+        QVERIFY2(uuid.match(id).hasMatch(), qPrintable(id));
+        w->serverSteady = steady;
+        const qint64 t0 = time.utc, mono0 = time.mono;
+        auto at = [&](const QString& what) {
+            return what + "@" + QString::number((time.mono - mono0) / 1000);
+        };
+        QStringList states, asked;
+        connect(w.get(), &ClockWatcher::stateChanged, this,
+                [&](S s) { states << at(clockStateWord(s)); });
+        connect(w.get(), &ClockWatcher::wantsOsSync, this, [&] { asked << at("ask"); });
+        auto stored = [&] { return QSettings().value(kLastSync, -1).toLongLong() - t0; };
+        request(*ntp, [&] { w->setServer("::ffff:127.0.0.1", "First"); });
+        QVERIFY(w->serverIsThisComputer);
+        w->setReporting(true);
+        w->setReporting(true);
+        stop();
+        QList<qint64> saved{stored()};
+        Peer* server = ntp.get();
+        for (int s = 1; s <= 205; ++s) {
+            answering = s < 115 || s >= 140; // the answer at 110 is the last for a while
+            serverOffset = s < 155 ? 0 : 800;
+            if (s == 205) time.utc -= 3'600'000; // the clock is set an hour back
+            time.advance(1000);
+            QVERIFY(QMetaObject::invokeMethod(w.get(), "onTick"));
+            if (s == 40) { // another server, after a name whose lookup ends too late
+                w->setServer("localhost", "By name");
+                request(*(server = second.get()), [&] { w->setServer("127.0.0.2", "Second"); });
+                w->setServer("127.0.0.2", ""); // the same server: only the name changes
+                QCOMPARE(w->serverLabel(), "127.0.0.2");
+            }
+            if (s == 135) { // the answer of 25,000 ms ago still counts, one ms older it does not
+                QVERIFY(w->inputs().answered);
+                time.advance(1);
+                QVERIFY(!w->inputs().answered);
+                time.advance(-1);
+            }
+            if (s % 10 == 0) request(*server, [&] { w->probeNow(); });
+            if (stored() != saved.last()) saved << stored();
+        }
+        QCOMPARE(ntp->got.size(), 4); // from 40 s on, never the first server again
+        w->setReporting(false);
+        w->setReporting(false);
+        w.reset();
+        saved << stored();
+        make(); // again: the last sync and the id are kept
+        QCOMPARE(w->state, S::Wrong);
+        QCOMPARE(clientId(), id);
+        w->forgetLastSync();
+        QCOMPARE(w->state, S::None);
+        saved << stored();
+        QCOMPARE(states, (QStringList{"sync@0", "lost@40", "sync@40", "lost@136", "sync@140",
+                                      "off@160", "wrong@205"}));
+        QCOMPARE(asked, asks);
+        // Saved every 30 s while in sync, the exact last sync on the way out, and none once
+        // forgotten.
+        QCOMPARE(saved, (QList<qint64>{0, 30'000, 60'000, 90'000, 120'000, 150'000, 160'000, -t0}));
+        // A report when switched on, one at every change, one farewell; the lost one at 40 s
+        // had no server to go to.
+        QStringList reported{""};
+        QTRY_COMPARE(reports->got.size(), 7);
+        for (const QNetworkDatagram& d : reports->got) {
+            QJsonObject o = QJsonDocument::fromJson(d.data().mid(8)).object();
+            for (const char* key : {"id", "name", "os", "ver", "t"})
+                o.remove(key);
+            reported << QJsonDocument(o).toJson(QJsonDocument::Compact);
+        }
+        QCOMPARE(reported.join('\n'), QString(R"(
+{"last_sync":1699999999,"offset_ms":0,"server":"127.0.0.1","state":"sync"}
+{"last_sync":1700000039,"offset_ms":0,"server":"127.0.0.2","state":"sync"}
+{"last_sync":1700000134,"server":"127.0.0.2","state":"lost"}
+{"last_sync":1700000139,"offset_ms":0,"server":"127.0.0.2","state":"sync"}
+{"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"off"}
+{"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"wrong"}
+{"bye":true,"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"wrong"})"));
+    }
+
+    void report()
+    {
+        QStringList names;
+        for (const char* h : {"mac.local", "mac.LOCAL", "mac.localdomain", "a.local.local"})
+            names << ClockWatcher::reportHostName(h);
+        QCOMPARE(names, (QStringList{"mac", "mac.LOCAL", "mac.localdomain", "a.local"}));
+        make();
+        const QString who =
+            QString(R"("id":"%1","name":"%2","os":"%3",)")
+                .arg(clientId(), ClockWatcher::reportHostName(QSysInfo::machineHostName()),
+                     QSysInfo::prettyProductName());
+        const QString tail = R"("state":"none","t":1699999999999,"ver":"1.7.0"})";
+        const QByteArray payload = w->beaconJson(false);
+        QCOMPARE(QString(payload), "{" + who + tail);
+        QCOMPARE(QString(w->beaconJson(true)), R"({"bye":true,)" + who + tail);
+        QCOMPARE(w->beaconPacket(false), framed(4, payload));
+        for (int extra : {0, 1}) { // a payload of 1024 bytes is framed, one of 1025 is not
+            w.reset();
+            QSettings().setValue("clientId", QString(36 + 1024 - payload.size() + extra, 'x'));
+            make();
+            QCOMPARE(w->beaconPacket(false).size(), extra ? 0 : 1032);
+        }
+    }
+
+    // Which heard answers count, and for how long.
+    void heard()
+    {
+        make();
+        const QByteArray id = clientId().toUtf8(), mine = "{\"id\":\"" + id + "\"}";
+        QList<bool> heard;
+        for (const QByteArray& d :
+             {framed(5, mine), framed(5, "{\"id\":\"" + id.toUpper() + "\"}"), framed(5, mine, -1),
+              framed(4, mine), framed(5, R"({"id":7})"), framed(5, R"({"id":)")})
+            heard << w->isHeardForMe(d);
+        QCOMPARE(heard, (QList<bool>{true, false, false, false, false, false}));
+
+        answering = false; // nothing changes the state: only the switches send reports
+        reports->reply = [this, mine](int i) { reports->send(i, framed(5, mine)); };
+        w->setServer("127.0.0.1", "Here");
+        QSignalSpy changed(w.get(), &ClockWatcher::changed);
+        w->setReporting(true);
+        stop();
+        QTRY_VERIFY(w->reportHeard());
+        QCOMPARE(changed.count(), 2); // the switch and the heard answer
+        time.advance(90'000);
+        QVERIFY(w->reportHeard());
+        time.advance(1);
+        QVERIFY(!w->reportHeard());
+        QVERIFY(QMetaObject::invokeMethod(w.get(), "sendBeacon"));
+        QTRY_VERIFY(w->reportHeard());
+        w->setReporting(false);
+        w->setReporting(true);
+        stop();
+        QVERIFY(!w->reportHeard()); // off and on again: not heard until the next answer
+        QTRY_VERIFY(w->reportHeard());
+        w->setServer("127.0.0.2", "Other");
+        QVERIFY(!w->reportHeard());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClock)
+#include "tst_clock.moc"
