@@ -5,18 +5,8 @@
 #include "clockwatcher.h"
 #include "sntp.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QNetworkDatagram>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QStandardPaths>
-#include <QSysInfo>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QUdpSocket>
-#include <QtEndian>
+#include <QtNetwork>
+#include <QtTest>
 
 #include <functional>
 #include <memory>
@@ -85,8 +75,7 @@ class TestClock : public QObject
 
     std::unique_ptr<QTemporaryDir> settingsDir;
     FakeTime time;
-    // Two SNTP servers on one port, the second answering every request twice, and the
-    // report port of both.
+    // Two SNTP servers on one port, and the report port of both.
     std::unique_ptr<Peer> ntp, second, reports;
     std::unique_ptr<ClockWatcher> w;
     qint64 serverOffset = 0;
@@ -94,27 +83,24 @@ class TestClock : public QObject
 
     QMap<int, bool> timers; // interval: running, as the last watcher was made
 
+    // A watcher whose timers the test replaces. Reports at the 30 s beat are never awaited.
     void make()
     {
         w = std::make_unique<ClockWatcher>(ClockWatcher::Seam{&time, ntp->socket.localPort()},
                                            nullptr);
         for (QTimer* t : w->findChildren<QTimer*>())
-            timers.insert(t->interval(), t->isActive());
-        stop();
-    }
-    void stop()
-    {
-        for (QTimer* t : w->findChildren<QTimer*>())
-            t->stop();
+            timers.insert(t->interval(), t->isActive()), t->stop();
     }
     static QString clientId() { return QSettings().value("clientId").toString(); }
-    // Answers request i of peer p, reading the test's time + serverOffset + extraMs.
-    void answer(Peer& p, int i, qint64 extraMs = 0)
+    // While answering, answers request i at the test's time + serverOffset; the second
+    // server sends a copy that reads 100 ms later.
+    void answer(Peer& p, int i)
     {
-        const qint64 now = time.utc + serverOffset + extraMs;
-        const QByteArray request = p.got.at(i).data();
-        p.send(i, sntpAnswer(utcMsFromNtpTimestamp(qFromBigEndian<quint64>(request.data() + 40)),
-                             now, now));
+        const qint64 t1 =
+            utcMsFromNtpTimestamp(qFromBigEndian<quint64>(p.got[i].data().constData() + 40));
+        for (qint64 extra = 0; answering && extra <= (&p == second.get() ? 100 : 0); extra += 100)
+            p.send(i, sntpAnswer(t1, time.utc + serverOffset + extra,
+                                 time.utc + serverOffset + extra));
     }
     // Does act and waits for the peer to get a request and, while answering, for the answer.
     void request(Peer& peer, const std::function<void()>& act)
@@ -127,29 +113,21 @@ class TestClock : public QObject
     }
 
 private slots:
-    void initTestCase()
+    void init()
     {
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setOrganizationName(QStringLiteral("Ondavix"));
         QCoreApplication::setApplicationName(QStringLiteral("Tessavel Veridir"));
-    }
-
-    void init()
-    {
         settingsDir = std::make_unique<QTemporaryDir>();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir->path());
         time = FakeTime();
         serverOffset = 0;
         answering = true;
         ntp = std::make_unique<Peer>("127.0.0.1", 0);
-        ntp->reply = [this](int i) {
-            if (answering) answer(*ntp, i);
-        };
         second = std::make_unique<Peer>("127.0.0.2", ntp->socket.localPort());
-        second->reply = [this](int i) {
-            if (answering) answer(*second, i), answer(*second, i, 100);
-        };
         reports = std::make_unique<Peer>("0.0.0.0", 12300);
+        for (Peer* p : {ntp.get(), second.get()})
+            p->reply = [this, p](int i) { answer(*p, i); };
     }
 
     void cleanup() { w.reset(), ntp.reset(), second.reset(), reports.reset(); }
@@ -167,7 +145,6 @@ private slots:
         row("negative last sync is never", 1, true, 0, -5, "sync");
         row("now + 2000 == last sync", t, true, 0, t + 2000, "sync");
         row("1 ms further back, server agrees", t, true, 500, behind, "wrong back");
-        row("wrong, agrees the other way", t, true, -500, behind, "wrong back");
         row("wrong, 501 from the server", t, true, 501, behind, "wrong");
         row("wrong, server silent", t, false, 0, behind, "wrong");
         row("offset 500", t, true, 500, 0, "sync");
@@ -176,7 +153,6 @@ private slots:
         row("offset -501", t, true, -501, 0, "off");
         row("most negative offset", t, true, min, 0, "off");
         row("silent after a sync", t, false, 9999, t + 1500, "lost");
-        row("silent, never synced", t, false, 0, 0, "none");
     }
 
     void judge()
@@ -187,36 +163,19 @@ private slots:
                  verdict);
     }
 
-    void askOsToSync()
+    void wordsAndTimestamps()
     {
-        // One group per previous state (none..wrong), one digit per current state; answered,
-        // then unanswered.
-        QString asks;
-        for (bool answered : {true, false}) {
-            for (int p = 0; p <= 4; ++p) {
-                for (int c = 0; c <= 4; ++c)
-                    asks += shouldAskOsToSync(S(p), S(c), {kT1, answered, 0, 0}) ? '1' : '0';
-                asks += ' ';
-            }
-        }
-        QCOMPARE(asks, "00011 00011 11011 00011 00011 00000 00000 00000 00000 00000 ");
+        QVERIFY(!shouldAskOsToSync(S::Sync, S::Wrong, {kT1, false, 0, 0})); // nobody to sync with
         QStringList words;
         for (int n = -1; n <= 5; ++n)
             words << clockStateWord(S(n));
         QCOMPARE(words.join(' '), "none none sync lost off wrong none");
-    }
-
-    void timestamps()
-    {
         // Seconds 3,908,988,800 and fraction 528,280,977.
         QCOMPARE(ntpRequest(kT1).toHex(), "23" + QByteArray(78, '0') + "e8fe6f801f7ced91");
         // Round trips at the edges of the ms and of the NTP eras (the next began in 2036).
         for (qint64 ms : {kT1, kT1 - 122, kT1 + 876, qint64(0), qint64(2'085'978'495'999),
                           qint64(2'085'978'496'000), qint64(2'208'988'800'500)})
             QCOMPARE(utcMsFromNtpTimestamp(ntpTimestampFromUtcMs(ms)), ms);
-        // A seconds word with its top bit clear is after 2036, not before 1968.
-        QCOMPARE(utcMsFromNtpTimestamp(quint64(1) << 32), 2'085'978'497'000);
-        QCOMPARE(ntpTimestampFromUtcMs(2'208'988'800'500), 0x0754fd0080000000u);
     }
 
     void answers_data()
@@ -232,13 +191,10 @@ private slots:
         row("47 bytes", ok.left(47), no);
         row("60 bytes: the first 48 read", ok + QByteArray(12, 'x'), 0);
         row("leap 3", sntpAnswer(t1, t1, t4, 0xE4), no);
-        row("leap 1", sntpAnswer(t1, t1, t4, 0x64), 0);
         row("version 3 server", sntpAnswer(t1, t1, t4, 0x1C), 0);
         row("client mode", sntpAnswer(t1, t1, t4, 0x23), no);
-        row("broadcast mode", sntpAnswer(t1, t1, t4, 0x25), no);
         row("stratum 0", sntpAnswer(t1, t1, t4, 0x24, 0), no);
         row("answer to a request 1 ms later", sntpAnswer(t1 + 1, t1, t4), no);
-        row("answer to an older request", sntpAnswer(t1 - 10'000, t1, t4), no);
         row("2001 / 2 truncated", sntpAnswer(t1, t1 + 1001, t4 + 1000), 1000);
         row("both 1001 below", sntpAnswer(t1, t1 - 1001, t4 - 1001), -1001);
         row("-2001 / 2 toward zero", sntpAnswer(t1, t1 - 1001, t4 - 1000), -1000);
@@ -256,18 +212,8 @@ private slots:
 
     // Every state in one run, as the timers would drive it: a tick a second, a probe every
     // ten. What the watcher tells is logged and compared whole.
-    void timeline_data()
-    {
-        QTest::addColumn<bool>("steady");
-        QTest::addColumn<QStringList>("asks");
-        QTest::newRow("steady server") << true << QStringList{"ask@40", "ask@140", "ask@201"};
-        QTest::newRow("unsteady server on this computer") << false << QStringList{};
-    }
-
     void timeline()
     {
-        QFETCH(bool, steady);
-        QFETCH(QStringList, asks);
         make();
         QCOMPARE(timers, (QMap<int, bool>{{1000, true}, {10'000, true}, {30'000, false}}));
         QCOMPARE(w->state, S::None);
@@ -275,7 +221,7 @@ private slots:
         const QString id = clientId();
         static const QRegularExpression uuid("^[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}$");
         QVERIFY2(uuid.match(id).hasMatch(), qPrintable(id));
-        w->serverSteady = steady;
+        w->serverSteady = true;
         const qint64 t0 = time.utc, mono0 = time.mono;
         auto at = [&](const QString& what) {
             return what + "@" + QString::number((time.mono - mono0) / 1000);
@@ -289,7 +235,6 @@ private slots:
         QVERIFY(w->serverIsThisComputer);
         w->setReporting(true);
         w->setReporting(true);
-        stop();
         QList<qint64> saved{stored()};
         Peer* server = ntp.get();
         for (int s = 1; s <= 205; ++s) {
@@ -314,6 +259,12 @@ private slots:
             if (stored() != saved.last()) saved << stored();
         }
         QCOMPARE(ntp->got.size(), 4); // from 40 s on, never the first server again
+        time.advance(60'000);         // no ask from a server on this computer that is not steady
+        request(*second, [&] { w->probeNow(); });
+        for (bool steady : {false, true}) {
+            w->serverSteady = steady;
+            QVERIFY(QMetaObject::invokeMethod(w.get(), "onTick"));
+        }
         w->setReporting(false);
         w->setReporting(false);
         w.reset();
@@ -326,57 +277,50 @@ private slots:
         saved << stored();
         QCOMPARE(states, (QStringList{"sync@0", "lost@40", "sync@40", "lost@136", "sync@140",
                                       "off@160", "wrong@205"}));
-        QCOMPARE(asked, asks);
+        QCOMPARE(asked, (QStringList{"ask@40", "ask@140", "ask@201", "ask@265"}));
         // Saved every 30 s while in sync, the exact last sync on the way out, and none once
         // forgotten.
         QCOMPARE(saved, (QList<qint64>{0, 30'000, 60'000, 90'000, 120'000, 150'000, 160'000, -t0}));
         // A report when switched on, one at every change, one farewell; the lost one at 40 s
         // had no server to go to.
-        QStringList reported{""};
         QTRY_COMPARE(reports->got.size(), 7);
+        QStringList reported{""};
         for (const QNetworkDatagram& d : reports->got) {
+            QCOMPARE(d.data().left(8), framed(4, d.data().mid(8)).left(8));
+            QVERIFY(!d.data().contains('\n')); // compact
             QJsonObject o = QJsonDocument::fromJson(d.data().mid(8)).object();
-            for (const char* key : {"id", "name", "os", "ver", "t"})
-                o.remove(key);
+            QCOMPARE(o.take("id").toString(), id);
+            QCOMPARE(o.take("name").toString(),
+                     ClockWatcher::reportHostName(QSysInfo::machineHostName()));
+            o.remove("os");
             reported << QJsonDocument(o).toJson(QJsonDocument::Compact);
         }
         QCOMPARE(reported.join('\n'), QString(R"(
-{"last_sync":1699999999,"offset_ms":0,"server":"127.0.0.1","state":"sync"}
-{"last_sync":1700000039,"offset_ms":0,"server":"127.0.0.2","state":"sync"}
-{"last_sync":1700000134,"server":"127.0.0.2","state":"lost"}
-{"last_sync":1700000139,"offset_ms":0,"server":"127.0.0.2","state":"sync"}
-{"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"off"}
-{"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"wrong"}
-{"bye":true,"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"wrong"})"));
+{"last_sync":1699999999,"offset_ms":0,"server":"127.0.0.1","state":"sync","t":1699999999999,"ver":"1.7.0"}
+{"last_sync":1700000039,"offset_ms":0,"server":"127.0.0.2","state":"sync","t":1700000039999,"ver":"1.7.0"}
+{"last_sync":1700000134,"server":"127.0.0.2","state":"lost","t":1700000135999,"ver":"1.7.0"}
+{"last_sync":1700000139,"offset_ms":0,"server":"127.0.0.2","state":"sync","t":1700000139999,"ver":"1.7.0"}
+{"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"off","t":1700000159999,"ver":"1.7.0"}
+{"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"wrong","t":1699996604999,"ver":"1.7.0"}
+{"bye":true,"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"wrong","t":1699996664999,"ver":"1.7.0"})"));
     }
 
-    void report()
+    // How reports are made, which heard answers count, and for how long.
+    void beacon()
     {
         QStringList names;
         for (const char* h : {"mac.local", "mac.LOCAL", "mac.localdomain", "a.local.local"})
             names << ClockWatcher::reportHostName(h);
         QCOMPARE(names, (QStringList{"mac", "mac.LOCAL", "mac.localdomain", "a.local"}));
         make();
-        const QString who =
-            QString(R"("id":"%1","name":"%2","os":"%3",)")
-                .arg(clientId(), ClockWatcher::reportHostName(QSysInfo::machineHostName()),
-                     QSysInfo::prettyProductName());
-        const QString tail = R"("state":"none","t":1699999999999,"ver":"1.7.0"})";
-        const QByteArray payload = w->beaconJson(false);
-        QCOMPARE(QString(payload), "{" + who + tail);
-        QCOMPARE(QString(w->beaconJson(true)), R"({"bye":true,)" + who + tail);
-        QCOMPARE(w->beaconPacket(false), framed(4, payload));
+        const int length = int(w->beaconJson(false).size());
         for (int extra : {0, 1}) { // a payload of 1024 bytes is framed, one of 1025 is not
             w.reset();
-            QSettings().setValue("clientId", QString(36 + 1024 - payload.size() + extra, 'x'));
+            QSettings().setValue("clientId", QString(36 + 1024 - length + extra, 'x'));
             make();
             QCOMPARE(w->beaconPacket(false).size(), extra ? 0 : 1032);
         }
-    }
-
-    // Which heard answers count, and for how long.
-    void heard()
-    {
+        QSettings().remove("clientId");
         make();
         const QByteArray id = clientId().toUtf8(), mine = "{\"id\":\"" + id + "\"}";
         QList<bool> heard;
@@ -391,7 +335,6 @@ private slots:
         w->setServer("127.0.0.1", "Here");
         QSignalSpy changed(w.get(), &ClockWatcher::changed);
         w->setReporting(true);
-        stop();
         QTRY_VERIFY(w->reportHeard());
         QCOMPARE(changed.count(), 2); // the switch and the heard answer
         time.advance(90'000);
@@ -402,7 +345,6 @@ private slots:
         QTRY_VERIFY(w->reportHeard());
         w->setReporting(false);
         w->setReporting(true);
-        stop();
         QVERIFY(!w->reportHeard()); // off and on again: not heard until the next answer
         QTRY_VERIFY(w->reportHeard());
         w->setServer("127.0.0.2", "Other");
