@@ -233,9 +233,7 @@ private slots:
             w->serverSteady = steady;
             QVERIFY(QMetaObject::invokeMethod(w.get(), "onTick"));
         }
-        w->setReporting(false);
-        w->setReporting(false);
-        w.reset();
+        w.reset(); // says farewell
         saved << stored();
         make(); // again: the last sync and the id are kept
         QCOMPARE(w->state, S::Wrong);
@@ -281,9 +279,9 @@ private slots:
         const QByteArray id = QSettings().value("clientId").toString().toUtf8(),
                          mine = "{\"id\":\"" + id + "\"}";
         QList<bool> heard;
-        for (const QByteArray& d :
-             {framed(5, mine), framed(5, "{\"id\":\"" + id.toUpper() + "\"}"), framed(5, mine, -1),
-              framed(4, mine), framed(5, R"({"id":7})"), framed(5, R"({"id":)")})
+        for (const QByteArray& d : {framed(5, mine), framed(5, "{\"id\":\"" + id.toUpper() + "\"}"),
+                                    framed(5, mine + " ", -1), framed(4, mine),
+                                    framed(5, R"({"id":7})"), framed(5, R"({"id":)")})
             heard << w->isHeardForMe(d);
         QCOMPARE(heard, (QList<bool>{true, false, false, false, false, false}));
         answering = false; // nothing changes the state: only the switches send reports
@@ -293,6 +291,7 @@ private slots:
         w->setReporting(true);
         QTRY_VERIFY(w->reportHeard());
         QCOMPARE(changed.count(), 2); // the switch and the heard answer
+        w->setReporting(false);
         w->setReporting(false);
         w->setReporting(true);
         QVERIFY(!w->reportHeard()); // off and on again: not heard until the next answer
@@ -307,6 +306,7 @@ private slots:
             make();
             QCOMPARE(w->beaconPacket(false).size(), extra ? 0 : 1032);
         }
+        QTRY_COMPARE(reports->got.size(), 4); // report, one farewell, report, farewell at the end
     }
 };
 
