@@ -75,7 +75,7 @@ private slots:
         QSignalSpy finished(&discovery, &DiscoveryClient::finished);
         discovery.scan(1500);
         discovery.scan(1500); // one scan at a time: this one changes nothing
-        QVERIFY(finished.wait(5000));
+        QVERIFY(finished.wait(10000));
         // name|address|id|source|ver|stratum|clients, then the flags synced accepting
         // answering thisComputer steady.
         QStringList got;
@@ -94,7 +94,7 @@ private slots:
         // One probe: chronyd answers; a wrong answer, silence and a name do not.
         QStringList answers;
         for (const QString& a : {server, spare[13], spare[16], QString("lab.local")}) {
-            if (DiscoveryClient::answersTimeNow(a, 500)) answers << a;
+            if (DiscoveryClient::answersTimeNow(a, 1500)) answers << a;
         }
         QCOMPARE(answers, QStringList{server});
         QCOMPARE(senderText("::ffff:192.0.2.7"), "192.0.2.7");
@@ -112,10 +112,10 @@ private slots:
         w.setServer(server, "chronyd");
         w.setReporting(true);
         // In a real event loop: QTRY's naps would delay the receipt, and skew the offset.
-        QVERIFY(states.wait(3000));
+        QVERIFY(states.wait(10000));
         QCOMPARE(w.state, ClockState::Sync);
         // chronyd serves this machine's own clock.
-        QVERIFY2(qAbs(w.inputs().offsetMs) <= 20, qPrintable(QString::number(w.inputs().offsetMs)));
+        QVERIFY2(qAbs(w.inputs().offsetMs) <= 50, qPrintable(QString::number(w.inputs().offsetMs)));
         QTRY_VERIFY(w.reportHeard());
         QFile f(log);
         QVERIFY(f.open(QIODevice::ReadOnly));
