@@ -1,50 +1,51 @@
+// What the clock's tests and the windows' tests share: a time source the test moves by hand,
+// and an SNTP server on loopback that answers at that time plus an offset.
 #pragma once
-// A few lines of SNTP server on loopback for the watcher's tests: answers with the test's
-// time plus an offset, or stays silent, holds requests to answer later, or answers twice.
 
+#include "clock/sntp.h"
 #include "clock/timesource.h"
 
-#include <QByteArray>
-#include <QHostAddress>
-#include <QList>
-#include <QObject>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+#include <QtEndian>
 
-class QUdpSocket;
-
-class SntpPeer : public QObject
+// advance() moves both clocks; changing utc alone is setting the system clock.
+struct FakeTime final : TimeSource
 {
-    Q_OBJECT
+    explicit FakeTime(qint64 utcMs = 1'699'999'999'999) : utc(utcMs) {}
+    qint64 utc, mono = 5'000'000;
+    qint64 utcNowMs() const override { return utc; }
+    qint64 monotonicMs() const override { return mono; }
+    void advance(qint64 ms) { utc += ms, mono += ms; }
+};
 
+class SntpPeer
+{
 public:
-    enum class Mode {
-        Answer,    // answer every request at once
-        Silent,    // drop every request
-        Hold,      // keep requests; answerHeld() answers them
-        Duplicate, // answer twice, the copy 100 ms further ahead
-    };
+    explicit SntpPeer(const TimeSource& time) : time_(time)
+    {
+        if (!socket_.bind(QHostAddress::LocalHost, 0)) qFatal("SntpPeer: cannot bind");
+        QObject::connect(&socket_, &QUdpSocket::readyRead, [this] {
+            while (socket_.hasPendingDatagrams()) answer(socket_.receiveDatagram());
+        });
+    }
+    quint16 port() const { return socket_.localPort(); }
 
-    // Binds address:port (port 0: one the system chooses).
-    SntpPeer(const TimeSource& time, const QHostAddress& address = QHostAddress::LocalHost,
-             quint16 port = 0);
-
-    quint16 port() const;
-    int requests() const { return int(received_.size()); }
-    // Answers the held request number index (counting every request received, from 0).
-    void answerHeld(int index);
-
-    Mode mode = Mode::Answer;
     qint64 offsetMs = 0; // this peer's clock minus the test's system clock
 
-signals:
-    void requestReceived();
-
 private:
-    void onReadyRead();
-    void answer(const QByteArray& request, qint64 extraMs);
+    void answer(const QNetworkDatagram& request)
+    {
+        QByteArray a(kNtpPacketLength, '\0');
+        a[0] = char(0x24); // version 4, server
+        a[1] = char(2);
+        a.replace(24, 8, request.data().mid(40, 8)); // originate: the request's transmit time
+        const quint64 now = ntpTimestampFromUtcMs(time_.utcNowMs() + offsetMs);
+        qToBigEndian<quint64>(now, a.data() + 32);
+        qToBigEndian<quint64>(now, a.data() + 40);
+        socket_.writeDatagram(request.makeReply(a));
+    }
 
     const TimeSource& time_;
-    QUdpSocket* socket_;
-    QList<QByteArray> received_;
-    QHostAddress lastSender_;
-    quint16 lastSenderPort_ = 0;
+    QUdpSocket socket_;
 };

@@ -2,7 +2,7 @@
 // A settings store of the tests' own, and a watcher whose timers stand still: only tests move it.
 
 #include "clock/clockwatcher.h"
-#include "tests/clock/faketime.h"
+#include "tests/clock/sntppeer.h"
 
 #include <QSettings>
 #include <QStandardPaths>

@@ -1,6 +1,5 @@
 #include "ui/gallery/alertsheets.h"
 
-#include "tests/clock/faketime.h"
 #include "tests/clock/sntppeer.h"
 
 #include "clock/clockwatcher.h"
@@ -48,7 +47,7 @@ bool save(QWidget& window, const QString& path, double scale)
 bool saveAlertSheets(const QDir& dir, double scale)
 {
     for (const Wording& w : kWordings) {
-        FakeTime time(kNowMs);
+        FakeTime time{kNowMs};
         SntpPeer peer(time);
         peer.offsetMs = w.serverOffsetMs;
         ClockWatcher watcher(ClockWatcher::Seam{&time, peer.port()}, nullptr);

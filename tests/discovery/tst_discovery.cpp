@@ -1,0 +1,135 @@
+// Discovery as the application does it, across the lab's veth pair: one scan with real
+// broadcasts against lab servers that answer as told, and SNTP probes. The clock watcher's
+// checks that need the lab live here too: chronyd on port 123, reports by broadcast.
+#include "clock/clockwatcher.h"
+#include "discovery/app/discoveryanswer.h"
+#include "discovery/app/discoveryclient.h"
+#include "tests/lab/labpeer.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+class TestDiscovery : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir settingsDir;
+    const QStringList spare = LabPeer::spareAddresses();
+    const QString server = LabPeer::serverAddress(), client = LabPeer::clientAddress();
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(spare.size() >= 18, "run inside tests/lab/lab.sh");
+        qRegisterMetaType<QList<DiscoveredServer>>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    }
+
+    // One scan hears: a server from 13 addresses, answering in address order and well apart
+    // where the order decides, of which only the one numbered answering serves SNTP; one id
+    // from two addresses; one with every field, one with none or of the wrong type; one on
+    // this computer; and one whose every answer breaks a rule.
+    void scan_data()
+    {
+        QTest::addColumn<int>("answering");
+        QTest::addColumn<QString>("listed");
+        QTest::newRow("twelfth answers: kept and chosen")
+            << 11 << spare.value(11) + "|lab|||0|0|00100";
+        QTest::newRow("thirteenth answers: dropped") << 12 << spare.value(0) + "|lab|||0|0|00000";
+    }
+
+    void scan()
+    {
+        QFETCH(int, answering);
+        QFETCH(QString, listed);
+        std::vector<std::unique_ptr<LabPeer>> peers;
+        auto start = [&](const QString& at, const QString& json, QStringList o) {
+            peers.push_back(std::make_unique<LabPeer>(at, o << "--json" << json, at != client));
+            return peers.back()->started();
+        };
+        for (int i = 0; i < 13; ++i) {
+            const int delayMs = i == 0 ? 0 : i <= 10 ? 150 : 400 + 300 * (i - 11);
+            QStringList o{"--delay", QString::number(delayMs)};
+            if (i != answering) o << "--no-ntp";
+            QVERIFY(start(spare[i], R"({"id":"lab","name":"Lab"})", o));
+        }
+        QStringList bad{"--ntp-fault", "originate"};
+        for (const char* kind : {"stale", "no-nonce", "trailing=2", "oversize", "type=1", "type=4",
+                                 "type=5", "array", "malformed"})
+            bad << "--send" << kind;
+        QVERIFY(start(spare[13], R"({"id":"bad","name":"Bad"})", bad));
+        QVERIFY(start(spare[14], R"({"id":"two","name":"Early"})", {"--no-ntp"}));
+        QVERIFY(start(spare[15], R"({"id":"two","name":"kept"})", {"--no-ntp", "--delay", "100"}));
+        QVERIFY(start(spare[16], R"({"stratum":"1","synced":1,"accepting":"true","steady":"1"})",
+                      {"--no-ntp", "--send", "announce"}));
+        QVERIFY(start(spare[17],
+                      R"({"id":"a","name":"Alpha","source":"GPS","ver":"2.4","stratum":1,)"
+                      R"("clients":3,"synced":true,"accepting":true,"steady":true})",
+                      {}));
+        QVERIFY(start(client, R"({"id":"me","name":"Here"})", {"--ntp-loopback"}));
+
+        DiscoveryClient discovery;
+        QSignalSpy finished(&discovery, &DiscoveryClient::finished);
+        discovery.scan(1500);
+        discovery.scan(1500); // one scan at a time: this one changes nothing
+        QVERIFY(finished.wait(10000));
+        // name|address|id|source|ver|stratum|clients, then the flags synced accepting
+        // answering thisComputer steady.
+        QStringList got;
+        for (const DiscoveredServer& s : finished.at(0).at(0).value<QList<DiscoveredServer>>()) {
+            QString flags;
+            for (bool f : {s.synced, s.accepting, s.answering, s.thisComputer, s.steady})
+                flags += f ? '1' : '0';
+            got << QString("%1|%2|%3|%4|%5|").arg(s.name, s.address, s.id, s.source, s.ver) +
+                       QString("%1|%2|").arg(s.stratum).arg(s.clients) + flags;
+        }
+        QCOMPARE(got, (QStringList{"(unnamed)|" + spare[16] + "|" + spare[16] + "|||0|0|00000",
+                                   "Alpha|" + spare[17] + "|a|GPS|2.4|1|3|11101",
+                                   "Here|127.0.0.1|me|||0|0|00110",
+                                   "kept|" + spare[14] + "|two|||0|0|00000", "Lab|" + listed}));
+
+        // One probe: chronyd answers; a wrong answer, silence and a name do not.
+        QStringList answers;
+        for (const QString& a : {server, spare[13], spare[16], QString("lab.local")}) {
+            if (DiscoveryClient::answersTimeNow(a, 1500)) answers << a;
+        }
+        QCOMPARE(answers, QStringList{server});
+        QCOMPARE(senderText("::ffff:192.0.2.7"), "192.0.2.7");
+    }
+
+    // The watcher against chronyd, on the system's clock; its reports reach a lab server
+    // beside chronyd, unicast and by broadcast, and its heard answer comes back.
+    void clockWatcher()
+    {
+        const QString log = QDir(qEnvironmentVariable("LAB_DIR")).filePath("reports");
+        LabPeer reports(server, {"--no-ntp", "--no-discovery", "--report-log", log});
+        QVERIFY(reports.started());
+        ClockWatcher w;
+        QSignalSpy states(&w, &ClockWatcher::stateChanged);
+        w.setServer(server, "chronyd");
+        w.setReporting(true);
+        // In a real event loop: QTRY's naps would delay the receipt, and skew the offset.
+        QVERIFY(states.wait(10000));
+        QCOMPARE(w.state, ClockState::Sync);
+        // chronyd serves this machine's own clock.
+        QVERIFY2(qAbs(w.inputs().offsetMs) <= 50, qPrintable(QString::number(w.inputs().offsetMs)));
+        QTRY_VERIFY(w.reportHeard());
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QVERIFY2(text.contains("unicast {") && text.contains("broadcast {"), text);
+
+        QStringList own;
+        for (const QString& a : {client, "::ffff:" + client, server, "::ffff:" + server,
+                                 QString("127.3.4.5"), QString()}) {
+            if (ClockWatcher::isThisComputer(QHostAddress(a))) own << a;
+        }
+        QCOMPARE(own, (QStringList{client, "::ffff:" + client, "127.3.4.5"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDiscovery)
+#include "tst_discovery.moc"
