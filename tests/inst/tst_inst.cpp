@@ -157,27 +157,23 @@ QString appearanceDump()
     auto* label = new QLabel(&window);
     auto* b = new QPushButton(&window);
     Inst::applyTo(&window);
+    window.ensurePolished(); // a sheet reaches unpolished children only at their polish
     for (const QString& tone : u"sec muted go warn bad bad info -"_s.split(u' ')) {
         Inst::setTone(label, tone == u"-" ? nullptr : qPrintable(tone));
         const QString colour = rgb(label->palette().color(QPalette::WindowText));
         dump += u"tone %1 %2 %3\n"_s.arg(tone, colour).arg(label->property("tone").isValid());
     }
     // Each member restyled from Go; then ",off" disabled, ",alarm" in alarm, ",quiet" out of it.
-    for (const QString& variant :
-         u"plain go primary seg help alarm go,off plain,alarm plain,alarm,quiet"_s.split(u' ')) {
+    const QStringList members = u"plain go primary seg help alarm"_s.split(u' ');
+    for (const QString& v : members + u"go,off plain,alarm plain,alarm,quiet"_s.split(u' ')) {
         Inst::style(b, Inst::Button::Go);
-        Inst::style(b, Inst::Button(u"plain go primary seg help alarm"_s.split(u' ').indexOf(
-                           variant.section(u',', 0, 0))));
-        b->setEnabled(!variant.contains(u"off"));
-        Inst::setAlarm(b, variant.contains(u"alarm") && !variant.contains(u"quiet"));
-        const bool hand =
-            b->cursor().shape() == Qt::PointingHandCursor && b->focusPolicy() == Qt::TabFocus;
-        dump +=
-            u"button %1 %2 %3\n"_s
-                .arg(variant,
-                     rgb(b->palette().color(b->isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                            QPalette::ButtonText)))
-                .arg(hand);
+        Inst::style(b, Inst::Button(members.indexOf(v.section(u',', 0, 0))));
+        b->setEnabled(!v.contains(u"off"));
+        Inst::setAlarm(b, v.contains(u"alarm") && !v.contains(u"quiet"));
+        const QPalette::ColorGroup group = b->isEnabled() ? QPalette::Active : QPalette::Disabled;
+        const QString colour = rgb(b->palette().color(group, QPalette::ButtonText));
+        const bool hand = b->cursor() == Qt::PointingHandCursor && b->focusPolicy() == Qt::TabFocus;
+        dump += u"button %1 %2 %3\n"_s.arg(v, colour).arg(hand);
     }
     const T& t = *Inst::tokens();
     return dump + u"hairline %1\nwell %2\n"_s.arg(Inst::rgba(t.hairline, 1), rgb(t.well));
@@ -197,15 +193,28 @@ private slots:
     void arrowsMatchTheGenerator();
     void rules_data();
     void rules();
-    void dressedWindow();
 };
 
+// The golden texts, and a window dressed again at each switch of appearance.
 void TestInst::sheetAndPaletteOfBothAppearances()
 {
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    auto* label = new QLabel(u"words"_s);
+    auto* table = new QTableWidget(1, 1); // a widget a rule matches takes the application's palette
+    column->addWidget(label);
+    column->addWidget(table);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const T& t = *Inst::tokens();
     QLocale::setDefault(QLocale::German); // a style sheet needs the point whatever the locale
     for (const auto& [dark, changes] :
          {std::pair{true, false}, {false, true}, {false, false}, {true, true}}) {
         QCOMPARE(Inst::setDark(dark), changes);
+        Inst::applyTo(&window);
+        QVERIFY(window.autoFillBackground() && window.palette() == Inst::palette());
+        QCOMPARE(rgb(label->palette().color(QPalette::WindowText)), rgb(t.pri));
+        QCOMPARE(rgb(table->palette().color(QPalette::Text)), rgb(t.pri));
         const QString name = dark ? u"appearance-dark.txt"_s : u"appearance-light.txt"_s;
         QFile golden(TV_SOURCE_DIR "/tests/inst/"_L1 + name), actual(TV_BINARY_DIR "/"_L1 + name);
         QVERIFY(golden.open(QIODevice::ReadOnly));
@@ -215,6 +224,20 @@ void TestInst::sheetAndPaletteOfBothAppearances()
         QFAIL(qPrintable(u"not the golden text; see "_s + actual.fileName()));
     }
     QLocale::setDefault(QLocale::c());
+    Inst::applyTo(nullptr);
+    // The selected row over the panel: accent 0.14, amber 0.4 bright, amber 0.16 dim.
+    table->selectRow(0);
+    for (const auto& [pulse, tint, alpha] :
+         {std::tuple{"bright", t.amber, 0.4}, {"dim", t.amber, 0.16}, {nullptr, t.accent, 0.14}}) {
+        Inst::setTablePulse(table, pulse);
+        const QPoint at = table->viewport()->mapTo(
+            &window, table->visualRect(table->model()->index(0, 0)).center());
+        const QColor seen = window.grab().toImage().pixelColor(at);
+        double off = 0;
+        for (auto ch : {&QColor::redF, &QColor::greenF, &QColor::blueF})
+            off += qAbs((seen.*ch)() - (t.panel.*ch)() * (1 - alpha) - (tint.*ch)() * alpha);
+        QVERIFY2(off <= 6 / 255.0, pulse);
+    }
 }
 
 void TestInst::arrowsMatchTheGenerator()
@@ -251,46 +274,9 @@ void TestInst::rules()
     QCOMPARE(outcome(kind, in), expected);
 }
 
-// A window dressed and switched between appearances as the selector does.
-void TestInst::dressedWindow()
-{
-    QWidget window;
-    auto* column = new QVBoxLayout(&window);
-    auto* label = new QLabel(u"words"_s);
-    auto* table = new QTableWidget(1, 1); // a widget a rule matches takes the application's palette
-    column->addWidget(label);
-    column->addWidget(table);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const T& t = *Inst::tokens();
-    for (bool dark : {false, true}) {
-        Inst::setDark(dark);
-        Inst::applyTo(&window);
-        QVERIFY(window.autoFillBackground() && window.styleSheet() == Inst::styleSheet());
-        QCOMPARE(window.palette(), Inst::palette());
-        QCOMPARE(rgb(label->palette().color(QPalette::WindowText)), rgb(t.pri));
-        QCOMPARE(rgb(table->palette().color(QPalette::Text)), rgb(t.pri));
-    }
-    Inst::applyTo(nullptr);
-    // The selected row over the panel: accent 0.14, amber 0.4 bright, amber 0.16 dim.
-    table->selectRow(0);
-    for (const auto& [pulse, tint, alpha] :
-         {std::tuple{"bright", t.amber, 0.4}, {"dim", t.amber, 0.16}, {nullptr, t.accent, 0.14}}) {
-        Inst::setTablePulse(table, pulse);
-        const QPoint at = table->viewport()->mapTo(
-            &window, table->visualRect(table->model()->index(0, 0)).center());
-        const QColor seen = window.grab().toImage().pixelColor(at);
-        double off = 0;
-        for (auto ch : {&QColor::redF, &QColor::greenF, &QColor::blueF})
-            off += qAbs((seen.*ch)() - (t.panel.*ch)() * (1 - alpha) - (tint.*ch)() * alpha);
-        QVERIFY2(off <= 6 / 255.0, pulse);
-    }
-}
-
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    app.setAttribute(Qt::AA_Use96Dpi, true);
     if (app.arguments().value(1) != u"no fonts") {
         TestInst test;
         return QTest::qExec(&test, argc, argv);
