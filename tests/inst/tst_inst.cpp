@@ -141,8 +141,8 @@ QString outcome(const QString& kind, const QString& in)
            selector.accessibleName();
 }
 
-// The sheet, the palette and the two tokens only painting uses, as one text.
-QString appearanceDump()
+// The sheet, the palette, the two tokens only painting uses, and dressed widgets, as one text.
+QString appearanceDump(QLabel* label, QPushButton* b)
 {
     const QPalette p = Inst::palette();
     const QMetaEnum roles = QMetaEnum::fromType<QPalette::ColorRole>();
@@ -153,11 +153,6 @@ QString appearanceDump()
                 dump += u"%1 %2 %3\n"_s.arg(g).arg(
                     roles.valueToKey(r),
                     rgb(p.color(QPalette::ColorGroup(g), QPalette::ColorRole(r))));
-    QWidget window;
-    auto* label = new QLabel(&window);
-    auto* b = new QPushButton(&window);
-    Inst::applyTo(&window);
-    window.ensurePolished(); // a sheet reaches unpolished children only at their polish
     for (const QString& tone : u"sec muted go warn bad bad info -"_s.split(u' ')) {
         Inst::setTone(label, tone == u"-" ? nullptr : qPrintable(tone));
         const QString colour = rgb(label->palette().color(QPalette::WindowText));
@@ -202,11 +197,15 @@ void TestInst::sheetAndPaletteOfBothAppearances()
     auto* column = new QVBoxLayout(&window);
     auto* label = new QLabel(u"words"_s);
     auto* table = new QTableWidget(1, 1); // a widget a rule matches takes the application's palette
+    auto* button = new QPushButton(u"SET UP"_s);
+    column->addWidget(button);
     column->addWidget(label);
     column->addWidget(table);
+    table->selectRow(0);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const T& t = *Inst::tokens();
+    const QPoint cell = table->visualRect(table->model()->index(0, 0)).center();
     QLocale::setDefault(QLocale::German); // a style sheet needs the point whatever the locale
     for (const auto& [dark, changes] :
          {std::pair{true, false}, {false, true}, {false, false}, {true, true}}) {
@@ -218,26 +217,20 @@ void TestInst::sheetAndPaletteOfBothAppearances()
         const QString name = dark ? u"appearance-dark.txt"_s : u"appearance-light.txt"_s;
         QFile golden(TV_SOURCE_DIR "/tests/inst/"_L1 + name), actual(TV_BINARY_DIR "/"_L1 + name);
         QVERIFY(golden.open(QIODevice::ReadOnly));
-        const QString dump = appearanceDump();
+        QString dump = appearanceDump(label, button);
+        // The selected row: accent 0.14 over the panel, amber 0.4 when bright, 0.16 when dim.
+        for (const char* pulse : {"bright", "dim", static_cast<const char*>(nullptr)}) {
+            Inst::setTablePulse(table, pulse);
+            const QImage shot = window.grab().toImage();
+            dump += u"pulse %1 %2\n"_s.arg(
+                pulse, rgb(shot.pixelColor(table->viewport()->mapTo(&window, cell))));
+        }
         if (dump == QString::fromUtf8(golden.readAll())) continue;
         QVERIFY(actual.open(QIODevice::WriteOnly) && actual.write(dump.toUtf8()) > 0);
         QFAIL(qPrintable(u"not the golden text; see "_s + actual.fileName()));
     }
     QLocale::setDefault(QLocale::c());
     Inst::applyTo(nullptr);
-    // The selected row over the panel: accent 0.14, amber 0.4 bright, amber 0.16 dim.
-    table->selectRow(0);
-    for (const auto& [pulse, tint, alpha] :
-         {std::tuple{"bright", t.amber, 0.4}, {"dim", t.amber, 0.16}, {nullptr, t.accent, 0.14}}) {
-        Inst::setTablePulse(table, pulse);
-        const QPoint at = table->viewport()->mapTo(
-            &window, table->visualRect(table->model()->index(0, 0)).center());
-        const QColor seen = window.grab().toImage().pixelColor(at);
-        double off = 0;
-        for (auto ch : {&QColor::redF, &QColor::greenF, &QColor::blueF})
-            off += qAbs((seen.*ch)() - (t.panel.*ch)() * (1 - alpha) - (tint.*ch)() * alpha);
-        QVERIFY2(off <= 6 / 255.0, pulse);
-    }
 }
 
 void TestInst::arrowsMatchTheGenerator()
@@ -270,8 +263,7 @@ void TestInst::rules()
 {
     QFETCH(QString, in);
     QFETCH(QString, expected);
-    const QString kind = QString::fromUtf8(QTest::currentDataTag()).section(u':', 0, 0);
-    QCOMPARE(outcome(kind, in), expected);
+    QCOMPARE(outcome(QString::fromUtf8(QTest::currentDataTag()).section(u':', 0, 0), in), expected);
 }
 
 int main(int argc, char** argv)
