@@ -16,8 +16,7 @@ const auto rgb = [](const QColor& colour) { return colour.name(QColor::HexArgb);
 QString describe(const QWidget* w)
 {
     if (w->isHidden() && !w->isWindow()) return u"_"_s;
-    if (auto* led = qobject_cast<const InstLed*>(w))
-        return (led->isDim() ? "~"_L1 : ""_L1) + led->text();
+    if (auto* l = qobject_cast<const InstLed*>(w)) return u"~"_s.repeated(l->isDim()) + l->text();
     if (auto* chip = qobject_cast<const InstChip*>(w)) return chip->text();
     if (auto* label = qobject_cast<const QLabel*>(w)) return label->text();
     QStringList parts;
@@ -68,19 +67,17 @@ QString outcome(const QString& kind, const QString& in)
     if (kind == u"mono") { // weight; letter spacing, after its type (1 absolute)
         const QFont f = Inst::mono(12, QFont::Weight(steps[0].toInt()), steps.value(1).toDouble());
         const QFontInfo i(f);
-        return u"%1 %2 %3 %4 %5"_s.arg(i.family())
-            .arg(i.weight())
-            .arg(i.fixedPitch())
-            .arg(f.letterSpacingType())
-            .arg(f.letterSpacing(), 0, 'f', 1);
+        return u"%1 %2 %3 %4 %5"_s.arg(
+            i.family(), QString::number(i.weight()), QString::number(i.fixedPitch()),
+            QString::number(f.letterSpacingType()), QString::number(f.letterSpacing(), 'f', 1));
     }
     if (kind == u"arrow") { // a committed image against the generator's drawing of it
         QTemporaryDir drawn;
         QProcess::execute(QStringLiteral(INST_MAKEARROWS), {drawn.path()});
         const QImage committed(":/inst/arrows/"_L1 + in), fresh(drawn.filePath(in));
-        return u"%1x%2 %3"_s.arg(committed.width())
-            .arg(committed.height())
-            .arg(committed.convertToFormat(fresh.format()) == fresh ? "fresh" : "stale");
+        const bool same = committed.convertToFormat(fresh.format()) == fresh;
+        return u"%1x%2 "_s.arg(committed.width()).arg(committed.height()) +
+               (same ? "fresh"_L1 : "stale"_L1);
     }
     if (kind == u"columns") { // two rows, name;value each, the first given the second's widths
         InstCheckRow a(steps[0], steps[1], u"old"_s), b(steps[2], steps[3], u"old"_s);
@@ -108,10 +105,9 @@ QString outcome(const QString& kind, const QString& in)
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {in});
         child.waitForFinished(60000);
-        const QStringList errors =
-            QString::fromUtf8(child.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
-        return QString::fromUtf8(child.readAllStandardOutput()) + u'|' +
-               errors.filter(QRegularExpression(u"^(?!QStandardPaths:)"_s)).join(u'|');
+        const QString errors = QString::fromUtf8(child.readAllStandardError())
+                                   .remove(QRegularExpression(u"QStandardPaths:[^\n]*\n"_s));
+        return QString::fromUtf8(child.readAllStandardOutput()) + u'|' + errors.trimmed();
     }
     InstLed led(34);
     led.setText(steps[0]);
@@ -149,15 +145,13 @@ QString outcome(const QString& kind, const QString& in)
     }
     if (kind == u"status") return describe(&status);
     if (kind == u"value")
-        return describe(&value) +
-               (value.accessibleName() == in.section(u';', -1) ? ""_L1 : " unnamed"_L1);
+        return describe(&value) + u" unnamed"_s.repeated(value.accessibleName() != steps.last());
     if (kind == u"readout") return describe(&readout);
     if (kind == u"pick")
         return picked.join(u',') + u'|' + Inst::appearanceName(selector.appearance());
+    const bool checked = tabs.tabButton(tabs.currentIndex())->isChecked();
     if (kind == u"tabs") // the current tab, whether its button is checked, signals sent
-        return u"%1 %2 %3"_s.arg(tabs.currentIndex())
-            .arg(tabs.tabButton(tabs.currentIndex())->isChecked())
-            .arg(changed.count());
+        return u"%1 %2 %3"_s.arg(tabs.currentIndex()).arg(checked).arg(changed.count());
     if (kind != u"segmentAt") return u"no such kind"_s;
     return QString::number(selector.segmentAt({steps[0].toInt(), steps[1].toInt()})) + u' ' +
            selector.accessibleName();
@@ -217,13 +211,13 @@ void TestInst::sheetAndPaletteOfBothAppearances()
     auto* label = new QLabel(u"words"_s);
     auto* table = new QTableWidget(1, 1); // a widget a rule matches takes the application's palette
     auto* button = new QPushButton(u"SET UP"_s);
-    column->addWidget(button);
-    column->addWidget(label);
-    column->addWidget(table);
+    for (QWidget* w : QWidgetList{button, label, table})
+        column->addWidget(w);
     table->selectRow(0);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QPoint cell = table->visualRect(table->model()->index(0, 0)).center();
+    const QPoint at =
+        table->viewport()->mapTo(&window, table->visualRect(table->model()->index(0, 0)).center());
     QLocale::setDefault(QLocale::German); // a style sheet needs the point whatever the locale
     for (const auto& [dark, changes] :
          {std::pair{true, false}, {false, true}, {false, false}, {true, true}}) {
@@ -238,9 +232,7 @@ void TestInst::sheetAndPaletteOfBothAppearances()
         // The selected row: accent 0.14 over the panel, amber 0.4 when bright, 0.16 when dim.
         for (const char* pulse : {"bright", "dim", static_cast<const char*>(nullptr)}) {
             Inst::setTablePulse(table, pulse);
-            const QImage shot = window.grab().toImage();
-            dump += u"pulse %1 %2\n"_s.arg(
-                pulse, rgb(shot.pixelColor(table->viewport()->mapTo(&window, cell))));
+            dump += u"pulse %1 %2\n"_s.arg(pulse, rgb(window.grab().toImage().pixelColor(at)));
         }
         QVERIFY(golden.open(QIODevice::ReadOnly) && actual.open(QIODevice::WriteOnly));
         QVERIFY(actual.write(dump.toUtf8()) > 0); // kept beside the build to compare by hand
@@ -281,10 +273,8 @@ int main(int argc, char** argv)
     const QFont font = Inst::mono(12, QFont::DemiBold, 0.6); // asked for before registration
     Inst::registerFonts();
     Inst::mono(10.5);
-    const bool fixedFamily =
-        font.family() == QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-    QTextStream(stdout) << (fixedFamily ? "system fixed font" : "another font")
-                        << (QFontInfo(font).fixedPitch() ? ", fixed pitch" : "");
+    const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    QTextStream(stdout) << (font.family() == fixed) << QFontInfo(font).fixedPitch(); // "11": both
 }
 
 #include "tst_inst.moc"
