@@ -67,9 +67,9 @@ QString outcome(const QString& kind, const QString& in)
     if (kind == u"mono") { // weight; letter spacing, after its type (1 absolute)
         const QFont f = Inst::mono(12, QFont::Weight(steps[0].toInt()), steps.value(1).toDouble());
         const QFontInfo i(f);
-        return u"%1 %2 %3 %4 %5"_s.arg(
-            i.family(), QString::number(i.weight()), QString::number(i.fixedPitch()),
-            QString::number(f.letterSpacingType()), QString::number(f.letterSpacing(), 'f', 1));
+        return u"%1 %2 %3 %4 %5"_s.arg(i.family(), i.styleName(), QString::number(i.fixedPitch()),
+                                       QString::number(f.letterSpacingType()),
+                                       QString::number(f.letterSpacing(), 'f', 1));
     }
     if (kind == u"arrow") { // a committed image against the generator's drawing of it
         QTemporaryDir drawn;
