@@ -1,89 +1,40 @@
 #include "plistxml.h"
 
 #include <QFile>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
+#include <QRegularExpression>
 
 namespace {
 
-QVariant readValue(QXmlStreamReader& xml);
-
-QVariant readDict(QXmlStreamReader& xml)
+QString element(const QVariant& v)
 {
-    QVariantMap map;
-    while (xml.readNextStartElement()) {
-        if (xml.name() != QLatin1String("key")) return {};
-        const QString key = xml.readElementText();
-        if (!xml.readNextStartElement()) return {};
-        map.insert(key, readValue(xml));
-    }
-    return map;
-}
-
-QVariant readValue(QXmlStreamReader& xml)
-{
-    const QString tag = xml.name().toString();
-    if (tag == "dict") return readDict(xml);
-    if (tag == "array") {
-        QVariantList list;
-        while (xml.readNextStartElement())
-            list << readValue(xml);
-        return list;
-    }
-    if (tag == "string") return xml.readElementText();
-    if (tag == "integer") return xml.readElementText().toLongLong();
-    if (tag == "true" || tag == "false") {
-        xml.skipCurrentElement();
-        return tag == "true";
-    }
-    xml.raiseError("unexpected element " + tag);
-    return {};
-}
-
-void writeValue(QXmlStreamWriter& xml, const QVariant& value)
-{
-    switch (value.typeId()) {
+    QString body;
+    switch (v.typeId()) {
     case QMetaType::QVariantMap: {
-        xml.writeStartElement("dict");
-        const QVariantMap map = value.toMap();
-        for (auto it = map.begin(); it != map.end(); ++it) {
-            xml.writeTextElement("key", it.key());
-            writeValue(xml, it.value());
-        }
-        xml.writeEndElement();
-        break;
+        const QVariantMap map = v.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it)
+            body += "<key>" + it.key().toHtmlEscaped() + "</key>" + element(it.value());
+        return "<dict>" + body + "</dict>";
     }
     case QMetaType::QVariantList:
     case QMetaType::QStringList:
-        xml.writeStartElement("array");
-        for (const QVariant& v : value.toList())
-            writeValue(xml, v);
-        xml.writeEndElement();
-        break;
+        for (const QVariant& item : v.toList())
+            body += element(item);
+        return "<array>" + body + "</array>";
     case QMetaType::Bool:
-        xml.writeEmptyElement(value.toBool() ? "true" : "false");
-        break;
+        return v.toBool() ? "<true/>" : "<false/>";
     case QMetaType::Int:
     case QMetaType::LongLong:
-        xml.writeTextElement("integer", QString::number(value.toLongLong()));
-        break;
-    default:
-        xml.writeTextElement("string", value.toString());
+        return "<integer>" + v.toString() + "</integer>";
     }
+    return "<string>" + v.toString().toHtmlEscaped() + "</string>";
 }
 
 } // namespace
 
 QByteArray plistXml(const QVariant& value)
 {
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.writeStartDocument();
-    xml.writeStartElement("plist");
-    xml.writeAttribute("version", "1.0");
-    writeValue(xml, value);
-    xml.writeEndDocument();
-    return bytes;
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" +
+           element(value).toUtf8() + "</plist>\n";
 }
 
 bool writePlistFile(const QString& path, const QVariant& value)
@@ -92,17 +43,20 @@ bool writePlistFile(const QString& path, const QVariant& value)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(plistXml(value)) >= 0;
 }
 
-QVariant readPlistXml(const QByteArray& bytes)
+QString plistText(const QByteArray& xml)
 {
-    QXmlStreamReader xml(bytes);
-    if (!xml.readNextStartElement() || xml.name() != QLatin1String("plist")) return {};
-    if (!xml.readNextStartElement()) return {};
-    const QVariant value = readValue(xml);
-    return xml.hasError() ? QVariant() : value;
-}
-
-QVariant readPlistFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? readPlistXml(f.readAll()) : QVariant();
+    QString t = QString::fromUtf8(xml)
+                    .section(QRegularExpression("<plist[^>]*>"), 1)
+                    .section("</plist>", 0, 0);
+    t.replace(QRegularExpression(">\\s+<"), "><")
+        .replace(QRegularExpression("<key>([^<]*)</key>"), "\\1=")
+        .replace(QRegularExpression("<(?:string|integer)>([^<]*)</\\w+>|<(true|false)/>"),
+                 "\\1\\2,")
+        .replace("<dict>", "{")
+        .replace("</dict>", "},")
+        .replace("<array>", "[")
+        .replace("</array>", "],")
+        .replace(",}", "}")
+        .replace(",]", "]");
+    return t.trimmed().chopped(t.trimmed().endsWith(',') ? 1 : 0);
 }

@@ -3,205 +3,94 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
-#include <QtTest>
 
 #include <csignal>
-#include <sys/stat.h>
-#include <unistd.h>
-
-const char* const SelfTestRoot::kSyncLabel = "com.tessavel.connect.selftest";
-const char* const SelfTestRoot::kSetTimeLabel = "com.tessavel.connect.settime.selftest";
 
 namespace {
 
-QString launchctlPath()
+// Live processes (not zombies) whose command line names the folder.
+QList<int> processesUnder(const QString& folder)
 {
-    return QStringLiteral(TV_BINARY_DIR "/standins/launchctl");
-}
-
-// Processes other than zombies whose command line names the folder.
-QList<qint64> processesUnder(const QString& folder)
-{
-    QList<qint64> found;
-    const QByteArray needle = folder.toLocal8Bit();
-    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool isPid = false;
-        const qint64 pid = entry.toLongLong(&isPid);
-        if (!isPid) continue;
-        QFile cmd("/proc/" + entry + "/cmdline"), stat("/proc/" + entry + "/stat");
+    QList<int> found;
+    for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+        QFile cmd("/proc/" + pid + "/cmdline"), stat("/proc/" + pid + "/stat");
         if (!cmd.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly)) continue;
         const QByteArray st = stat.readAll();
-        const int close = st.lastIndexOf(')');
-        if (close < 0 || st.mid(close + 2, 1) == "Z") continue;
-        if (cmd.readAll().contains(needle)) found << pid;
+        if (st.at(st.lastIndexOf(')') + 2) != 'Z' && cmd.readAll().contains(folder.toLocal8Bit()))
+            found << pid.toInt();
     }
     return found;
 }
 
 } // namespace
 
-SelfTestRoot::SelfTestRoot()
+bool waitFor(const std::function<bool()>& cond, int timeoutMs)
 {
-    m_valid = m_dir.isValid() && ToolHarness::makeOwnedByTestUser(m_dir.path());
-}
-
-SelfTestRoot::~SelfTestRoot()
-{
-    bootOutAll();
-}
-
-QString SelfTestRoot::stateDir() const
-{
-    return path() + "/Library/Application Support/Tessavel Veridir";
-}
-
-QString SelfTestRoot::logPath() const
-{
-    return path() + "/var/log/tessavel-connect.log";
-}
-
-QString SelfTestRoot::installedBin() const
-{
-    return path() + "/Library/PrivilegedHelperTools/com.tessavel.connect";
-}
-
-QString SelfTestRoot::jobPlist() const
-{
-    return path() + "/Library/LaunchDaemons/" + kSyncLabel + ".plist";
-}
-
-QString SelfTestRoot::setTimePlist() const
-{
-    return path() + "/Library/LaunchDaemons/" + kSetTimeLabel + ".plist";
+    QElapsedTimer t;
+    for (t.start(); !cond(); QThread::msleep(10))
+        if (t.elapsed() > timeoutMs) return false;
+    return true;
 }
 
 bool SelfTestRoot::plant(const QString& where, const QByteArray& bytes, int mode) const
 {
-    const QString file = where.startsWith('/') ? where : path() + "/" + where;
     QStringList made;
-    for (QString dir = QFileInfo(file).absolutePath(); !QFileInfo::exists(dir);
-         dir = QFileInfo(dir).absolutePath())
+    for (QString dir = QFileInfo(path(where)).path(); !QFileInfo::exists(dir);
+         dir = QFileInfo(dir).path())
         made.prepend(dir);
-    for (const QString& dir : made) {
+    for (const QString& dir : made)
         if (!QDir().mkdir(dir) || !ToolHarness::makeOwnedByTestUser(dir)) return false;
-    }
-    QFile f(file);
+    QFile f(path(where));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
         return false;
     f.close();
-    const QByteArray p = file.toLocal8Bit();
-    return ::chown(p.constData(), ToolHarness::testUid(), ToolHarness::testGid()) == 0 &&
-           ::chmod(p.constData(), mode_t(mode)) == 0;
-}
-
-QByteArray SelfTestRoot::read(const QString& where) const
-{
-    QFile f(where.startsWith('/') ? where : path() + "/" + where);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString SelfTestRoot::fakeSntp(int status) const
-{
-    const QString script = path() + "/fake-sntp";
-    plant(script,
-          "#!/bin/sh\necho \"fake sntp asked $*\"\nexit " + QByteArray::number(status) + "\n",
-          0755);
-    return script;
-}
-
-QString SelfTestRoot::domain()
-{
-    return "gui/" + QString::number(ToolHarness::testUid());
+    return ::chown(qPrintable(f.fileName()), ToolHarness::testUid(), ToolHarness::testGid()) == 0 &&
+           ::chmod(qPrintable(f.fileName()), mode_t(mode)) == 0;
 }
 
 QProcessEnvironment SelfTestRoot::env() const
 {
-    QProcessEnvironment env = ToolHarness::selfTestEnv(path());
-    env.insert("TESSAVEL_LAUNCHD_DIR", path() + "/launchd");
+    QProcessEnvironment env;
+    env.insert("TESSAVEL_CONNECT_TEST_ROOT", path());
+    env.insert("TESSAVEL_LAUNCHD_DIR", path("launchd"));
     return env;
 }
 
 ToolResult SelfTestRoot::tool(const QStringList& args, const QProcessEnvironment& extra,
-                              const QString& program) const
+                              const QString& program, const QByteArray& input) const
 {
     QProcessEnvironment all = env();
     all.insert(extra);
-    return ToolHarness::run(args, all, {}, program);
-}
-
-ToolResult SelfTestRoot::launchctl(const QStringList& args) const
-{
-    return ToolHarness::run(args, env(), {}, launchctlPath());
-}
-
-bool SelfTestRoot::loaded(const QString& label) const
-{
-    return launchctl({"print", domain() + "/" + label}).status == 0;
+    return ToolHarness::run(args, all, {}, program, input);
 }
 
 int SelfTestRoot::finishedRuns(const QString& label) const
 {
     const ToolResult r = launchctl({"print", domain() + "/" + label});
-    static const QRegularExpression runs("\truns = (\\d+)\n");
-    const QRegularExpressionMatch m = runs.match(r.out);
+    const auto m = QRegularExpression("\truns = (\\d+)\n").match(r.out);
     if (r.status != 0 || !m.hasMatch()) return -1;
     return m.captured(1).toInt() - (r.out.contains("\tstate = running\n") ? 1 : 0);
 }
 
-bool SelfTestRoot::ranAtLoad(const QString& label) const
-{
-    return waitFor([&] { return finishedRuns(label) >= 1; });
-}
-
 bool SelfTestRoot::bootOutAll() const
 {
-    if (!m_valid) return true;
     bool clean = true;
-    QDirIterator records(path() + "/launchd", {"*.job"}, QDir::Files, QDirIterator::Subdirectories);
-    while (records.hasNext()) {
-        QFile record(records.next());
-        const QString label = QFileInfo(record).completeBaseName();
-        launchctl({"bootout", domain() + "/" + label});
-        if (!record.exists()) continue;
+    for (QDirIterator it(path("launchd"), {"*.job"}, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        QFile record(it.next());
+        launchctl({"bootout", domain() + "/" + QFileInfo(record).completeBaseName()});
+        if (!record.open(QIODevice::ReadOnly)) continue;
         // Not stopped by bootout: end its supervisor by hand, and say so.
         clean = false;
-        if (record.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& line : record.readAll().split('\n')) {
-                if (line.startsWith("supervisor = ")) ::kill(line.mid(13).toInt(), SIGKILL);
-            }
-        }
-        QFile::remove(record.fileName());
+        for (const QByteArray& line : record.readAll().split('\n'))
+            if (line.startsWith("supervisor = ")) ::kill(line.mid(13).toInt(), SIGKILL);
+        record.remove();
     }
     waitFor([&] { return processesUnder(path()).isEmpty(); }, 3000);
-    const QList<qint64> left = processesUnder(path());
-    for (qint64 pid : left)
-        ::kill(pid_t(pid), SIGKILL);
+    const QList<int> left = processesUnder(path());
+    for (int pid : left)
+        ::kill(pid, SIGKILL);
     return clean && left.isEmpty();
-}
-
-void SelfTestCase::init()
-{
-    m_root = std::make_unique<SelfTestRoot>();
-    QVERIFY(m_root->isValid());
-}
-
-void SelfTestCase::cleanup()
-{
-    QVERIFY2(m_root->bootOutAll(), "a job or a process outlived its test");
-    m_root.reset();
-}
-
-bool waitFor(const std::function<bool()>& cond, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QThread::msleep(10);
-    }
-    return true;
 }

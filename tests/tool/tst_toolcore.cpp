@@ -1,0 +1,239 @@
+// The tool's parts in process: start-up values, one sync with its log and the boot retries,
+// and what discovery accepts and lists.
+#include "syncjob.h"
+#include "tooldiscovery.h"
+#include "toolharness.h"
+#include "values.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+QString str(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+// Start-up values of user 501 (real uid 502), or of root, with TESSAVEL_CONNECT_TEST_* variables.
+void start(const QString& vars, unsigned euid = 501)
+{
+    tool::ProcessFacts f{euid, 502, {}, {"/x/tool"}};
+    for (const QString& v : vars.split(' ', Qt::SkipEmptyParts))
+        f.env["TESSAVEL_CONNECT_TEST_" + v.section('=', 0, 0).toStdString()] =
+            v.section('=', 1).toStdString();
+    tool::setValues(tool::computeValues(f));
+}
+
+// Standard output of f, every time stamp in it as "<now>".
+QString printed(const std::function<void()>& f)
+{
+    std::ostringstream buf;
+    auto* old = std::cout.rdbuf(buf.rdbuf());
+    f();
+    std::cout.rdbuf(old);
+    return str(buf.str()).replace(QRegularExpression("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ"),
+                                  "<now>");
+}
+
+} // namespace
+
+class TestToolCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void values_data()
+    {
+        QTest::addColumn<QString>("vars");
+        QTest::addColumn<QString>("want"); // root|domain|labels|stand-in|test environment|command
+        const QString none = "|system|com.tessavel.connect|com.tessavel.connect.settime|||discover";
+        const QString test =
+            "/r|%1|com.tessavel.connect.selftest|com.tessavel.connect.settime.selftest|%2|discover";
+        QTest::newRow("root ignores the test root") << "ROOT=/r SNTP=/s root" << none;
+        QTest::newRow("no variables") << "" << none;
+        QTest::newRow("empty test root is none") << "ROOT= SNTP=/s" << none;
+        QTest::newRow("test root: the real uid's domain")
+            << "ROOT=/r SNTP=/s" << test.arg("gui/502", "/s|/r /s");
+        QTest::newRow("given domain, even empty") << "ROOT=/r DOMAIN= SNTP=" << test.arg("", "|/r");
+    }
+
+    void values()
+    {
+        QFETCH(QString, vars);
+        QFETCH(QString, want);
+        start(vars, vars.endsWith("root") ? 0 : 501);
+        QStringList env;
+        for (const auto& [key, value] : tool::testEnvironment().value_or(tool::Environment{}))
+            env << str(value);
+        QCOMPARE(
+            QStringList({str(tool::kTestRoot.value_or("")), str(tool::kDomain), str(tool::kLabel),
+                         str(tool::kSetTimeLabel), str(tool::kSntpStandIn.value_or("")),
+                         env.join(' '), str(tool::values().cmd)})
+                .join('|'),
+            want);
+    }
+
+    // The client's output and error reach the log as one text, through run.
+    void oneSync_data()
+    {
+        QTest::addColumn<QString>("script"); // the stand-in SNTP client; "none": not there
+        QTest::addColumn<QString>("log");
+        const QString s = "<now> tessavel-connect: sync against 192.0.2.2 (exit %1)\n";
+        QTest::newRow("success: all lines, trimmed")
+            << "printf ' \\tone\\n\\n'; echo '  two ' >&2" << s.arg(0) + "one\ntwo\n";
+        QTest::newRow("success, five lines") << "seq 5" << s.arg(0) + "1\n2\n3\n4\n5\n";
+        QTest::newRow("failure, four lines: all")
+            << "echo a; echo 'x sntp: e'; echo 'y sntp: e'; echo d; exit 1"
+            << s.arg(1) + "a\nx sntp: e\ny sntp: e\nd\n";
+        QTest::newRow("failure, five: distinct sntp tails")
+            << "echo n; echo '1 sntp: no'; echo '2 sntp: no'; echo 'sntp: a sntp: b'; echo '3 "
+               "sntp: t'; exit 2"
+            << s.arg(2) + "sntp: no\nsntp: a sntp: b\nsntp: t\n";
+        QTest::newRow("only the address in self-test mode")
+            << "echo \"$#:$1\"" << s.arg(0) + "1:192.0.2.2\n";
+        QTest::newRow("output not UTF-8") << "printf 'a\\377'" << s.arg(0);
+        QTest::newRow("more than a pipe holds")
+            << "head -c 99999 /dev/zero | tr '\\0' a" << s.arg(0) + QString(99999, 'a') + "\n";
+        QTest::newRow("killed by a signal") << "kill -9 $$" << s.arg(9);
+        QTest::newRow("no client")
+            << "none" << s.arg(-1) + "could not run /none: No such file or directory\n";
+    }
+
+    void oneSync()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, log);
+        QTemporaryDir root;
+        QFile sntp(root.filePath("sntp"));
+        QVERIFY(sntp.open(QIODevice::WriteOnly) && sntp.write("#!/bin/sh\n" + script.toUtf8()) > 0);
+        sntp.close();
+        sntp.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        start("ROOT=" + root.path() + " SNTP=" + (script == "none" ? "/none" : sntp.fileName()));
+        bool ok = false;
+        const qint64 before = QDateTime::currentSecsSinceEpoch();
+        QCOMPARE(printed([&] { ok = tool::oneSync("192.0.2.2"); }), log);
+        QCOMPARE(ok, log.contains("(exit 0)"));
+        // Written on success only: whole seconds and a line end, readable by everybody.
+        const qint64 at = tool::lastSyncRecord().value_or(0);
+        QVERIFY(ok ? at >= before && at <= QDateTime::currentSecsSinceEpoch() : at == 0);
+        QFile record(str(tool::kLastSyncPath));
+        QCOMPARE(record.open(QIODevice::ReadOnly) ? record.readAll() : "-",
+                 ok ? QByteArray::number(at) + "\n" : "-");
+        QCOMPARE(ToolHarness::modes({record.fileName()}), ok ? "644" : "-");
+    }
+
+    void bootRetries_data()
+    {
+        QTest::addColumn<double>("uptime");
+        QTest::addColumn<int>("succeedAt");   // the attempt that succeeds, 0 for none
+        QTest::addColumn<QList<int>>("want"); // status, attempts
+        QTest::newRow("first attempt succeeds") << 10.0 << 1 << QList<int>{0, 1};
+        QTest::newRow("299 s after boot: twenty retries") << 299.0 << 0 << QList<int>{1, 21};
+        QTest::newRow("300 s after boot: none") << 300.0 << 0 << QList<int>{1, 1};
+        QTest::newRow("boot time unknown: none") << qInf() << 0 << QList<int>{1, 1};
+        QTest::newRow("success at retry 7") << 5.0 << 8 << QList<int>{0, 8};
+    }
+
+    void bootRetries()
+    {
+        QFETCH(double, uptime);
+        QFETCH(int, succeedAt);
+        QFETCH(QList<int>, want);
+        int made = 0, slept = 0, asked = 0, status = -1;
+        tool::SyncSeams seams;
+        seams.attempt = [&](const std::string& server) {
+            return server == "s" && ++made == succeedAt;
+        };
+        // The uptime passes five minutes during the retries; they go on regardless.
+        seams.uptime = [&] { return uptime + 30 * asked++; };
+        seams.sleep = [&](int s) { slept += s; };
+        QString log =
+            want[1] > 1
+                ? "tessavel-connect: fresh boot \u2014 retrying up to 10 min for the server...\n"
+                : "";
+        for (int n = 1; n < want[1]; ++n)
+            log += QString("tessavel-connect: boot retry %1/20\n").arg(n);
+        QCOMPARE(printed([&] { status = tool::syncWithBootRetries("s", seams); }), log);
+        QCOMPARE(QList<int>({status, made, slept, asked}),
+                 (want + QList<int>{30 * (want[1] - 1), succeedAt != 1}));
+        QVERIFY(tool::systemUptimeSeconds() > 0 && qIsFinite(tool::systemUptimeSeconds()));
+    }
+
+    void accept_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("server"); // the record; empty: dropped
+        const auto row = [](const char* name, int type, const QByteArray& json, const char* server,
+                            int length = -1) {
+            const int n = length < 0 ? int(json.size()) : length;
+            QTest::newRow(name) << "TSVL\x01" + QByteArray(1, char(type)) + char(n >> 8) + char(n) +
+                                       json
+                                << server;
+        };
+        const char* x = "x|(unnamed)||0|0|0||0|192.0.2.3";
+        const QByteArray id = R"({"id":"x"})", reply = R"({"nonce":"0a1b2c3d","id":"x"})";
+        row("reply with the nonce", 3, reply, x);
+        row("announcement, no nonce", 2, id, x);
+        row("every field", 2,
+            R"({"id":"i","name":"N","ver":"2","stratum":3,"synced":true,"accepting":true,)"
+            R"("source":"G","clients":4,"address":"10.0.0.1"})",
+            "i|N|2|3|1|1|G|4|192.0.2.3");
+        row("wrong types: defaults", 2,
+            R"({"id":1,"name":2,"stratum":"1","synced":1,"clients":2.5})",
+            "192.0.2.3|(unnamed)||0|0|0||0|192.0.2.3");
+        row("nonce in capitals", 3, QByteArray(reply).replace("a1b2c3d", "A1B2C3D"), "");
+        row("nonce not a string", 3, R"({"nonce":1,"id":"x"})", "");
+        row("reply without nonce", 3, id, "");
+        row("bytes after the payload", 2, id + "  ", x, 10);
+        row("payload shorter than its length", 2, id, "", 11);
+        row("1024-byte payload", 2, id + QByteArray(1014, ' '), x);
+        row("1025-byte payload", 2, id + QByteArray(1015, ' '), "");
+        row("query", 1, reply, "");
+        row("heard", 5, id, "");
+        row("not JSON", 2, "{\"id\":", "");
+        QTest::newRow("seven bytes") << QByteArray("TSVL\x01\x02\x00", 7) << "";
+    }
+
+    void accept()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, server);
+        const auto s = tool::acceptAnswer(datagram.toStdString(), "0a1b2c3d", "192.0.2.3");
+        QCOMPARE(s ? QString("%1|%2|%3|%4|%5|%6|%7|%8|%9")
+                         .arg(str(s->id), str(s->name), str(s->ver))
+                         .arg(s->stratum)
+                         .arg(s->synced)
+                         .arg(s->accepting)
+                         .arg(str(s->source))
+                         .arg(s->clients)
+                         .arg(str(s->address))
+                   : "",
+                 server);
+    }
+
+    void listing()
+    {
+        QCOMPARE(tool::buildQuery("0123abcd"),
+                 std::string("TSVL\x01\x01\x00\x38", 8) +
+                     R"j({"nonce":"0123abcd","client":"Tessavel Veridir (macOS)"})j");
+        QVERIFY(QRegularExpression("^[0-9a-f]{8}$").match(str(tool::randomNonce())).hasMatch());
+        // Equal lower-case names keep their order; É lowers to é, after every ASCII letter.
+        std::vector<tool::DiscoveredServer> s{{"", "beta", "2.4", 1, 1, 1, "GPS", 3, "a1"},
+                                              {"", "\xC3\x89t", "", 0, 1, 1, "", 0, "a2"},
+                                              {"", "Alpha", "1", 2, 1, 1, "PPS", 1, "a3"},
+                                              {"", "alpha", "", 0, 1, 1, "", 2, "a4"}};
+        tool::sortByName(s);
+        QCOMPARE(printed([&] { tool::printServers(s); }),
+                 "  [1] Alpha  \u2014  a3  (stratum 2, PPS, v1, 1 client)\n"
+                 "  [2] alpha  \u2014  a4  (stratum 0, , v, 2 clients)\n"
+                 "  [3] beta  \u2014  a1  (stratum 1, GPS, v2.4, 3 clients)\n"
+                 "  [4] \u00c9t  \u2014  a2  (stratum 0, , v, 0 clients)\n");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestToolCore)
+#include "tst_toolcore.moc"
