@@ -23,6 +23,7 @@ QString element(const QVariant& v)
     case QMetaType::Bool:
         return v.toBool() ? "<true/>" : "<false/>";
     case QMetaType::Int:
+    case QMetaType::UInt:
     case QMetaType::LongLong:
         return "<integer>" + v.toString() + "</integer>";
     }

@@ -8,24 +8,6 @@
 
 #include <csignal>
 
-namespace {
-
-// Live processes (not zombies) whose command line names the folder.
-QList<int> processesUnder(const QString& folder)
-{
-    QList<int> found;
-    for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
-        QFile cmd("/proc/" + pid + "/cmdline"), stat("/proc/" + pid + "/stat");
-        if (!cmd.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly)) continue;
-        const QByteArray st = stat.readAll();
-        if (st.at(st.lastIndexOf(')') + 2) != 'Z' && cmd.readAll().contains(folder.toLocal8Bit()))
-            found << pid.toInt();
-    }
-    return found;
-}
-
-} // namespace
-
 bool waitFor(const std::function<bool()>& cond, int timeoutMs)
 {
     QElapsedTimer t;
@@ -43,11 +25,15 @@ bool SelfTestRoot::plant(const QString& where, const QByteArray& bytes, int mode
     for (const QString& dir : made)
         if (!QDir().mkdir(dir) || !ToolHarness::makeOwnedByTestUser(dir)) return false;
     QFile f(path(where));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-        return false;
-    f.close();
-    return ::chown(qPrintable(f.fileName()), ToolHarness::testUid(), ToolHarness::testGid()) == 0 &&
-           ::chmod(qPrintable(f.fileName()), mode_t(mode)) == 0;
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() &&
+           f.flush() && ::fchown(f.handle(), ToolHarness::testUid(), ToolHarness::testGid()) == 0 &&
+           ::fchmod(f.handle(), mode_t(mode)) == 0;
+}
+
+QByteArray SelfTestRoot::read(const QString& file) const
+{
+    QFile f(path(file));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QProcessEnvironment SelfTestRoot::env() const
@@ -59,19 +45,24 @@ QProcessEnvironment SelfTestRoot::env() const
 }
 
 ToolResult SelfTestRoot::tool(const QStringList& args, const QProcessEnvironment& extra,
-                              const QString& program, const QByteArray& input) const
+                              const QString& program) const
 {
     QProcessEnvironment all = env();
     all.insert(extra);
-    return ToolHarness::run(args, all, {}, program, input);
+    return ToolHarness::run(args, all, {}, program);
+}
+
+ToolResult SelfTestRoot::launchctl(const QStringList& args) const
+{
+    return ToolHarness::run(args, env(), {}, TV_BINARY_DIR "/standins/launchctl");
 }
 
 int SelfTestRoot::finishedRuns(const QString& label) const
 {
     const ToolResult r = launchctl({"print", domain() + "/" + label});
-    const auto m = QRegularExpression("\truns = (\\d+)\n").match(r.out);
-    if (r.status != 0 || !m.hasMatch()) return -1;
-    return m.captured(1).toInt() - (r.out.contains("\tstate = running\n") ? 1 : 0);
+    const auto runs = QRegularExpression("\truns = (\\d+)\n").match(r.out);
+    if (r.status != 0 || !runs.hasMatch()) return -1;
+    return runs.captured(1).toInt() - r.out.contains("\tstate = running\n");
 }
 
 bool SelfTestRoot::bootOutAll() const
@@ -81,15 +72,28 @@ bool SelfTestRoot::bootOutAll() const
          it.hasNext();) {
         QFile record(it.next());
         launchctl({"bootout", domain() + "/" + QFileInfo(record).completeBaseName()});
-        if (!record.open(QIODevice::ReadOnly)) continue;
         // Not stopped by bootout: end its supervisor by hand, and say so.
-        clean = false;
-        for (const QByteArray& line : record.readAll().split('\n'))
-            if (line.startsWith("supervisor = ")) ::kill(line.mid(13).toInt(), SIGKILL);
+        for (clean = clean && !record.open(QIODevice::ReadOnly);
+             record.isOpen() && !record.atEnd();)
+            if (const QByteArray line = record.readLine(); line.startsWith("supervisor = "))
+                ::kill(line.mid(13).toInt(), SIGKILL);
         record.remove();
     }
-    waitFor([&] { return processesUnder(path()).isEmpty(); }, 3000);
-    const QList<int> left = processesUnder(path());
+    // Then any process left whose command line names the root, zombies aside.
+    QList<int> left;
+    waitFor(
+        [&] {
+            left.clear();
+            for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+                QFile cmd("/proc/" + pid + "/cmdline"), stat("/proc/" + pid + "/stat");
+                if (cmd.open(QIODevice::ReadOnly) && stat.open(QIODevice::ReadOnly) &&
+                    !stat.readAll().contains(") Z ") &&
+                    cmd.readAll().contains(path().toLocal8Bit()))
+                    left << pid.toInt();
+            }
+            return left.isEmpty();
+        },
+        3000);
     for (int pid : left)
         ::kill(pid, SIGKILL);
     return clean && left.isEmpty();
