@@ -1,11 +1,10 @@
-// Reads and writes XML property lists as Qt values, independently of the library the tool writes
-// it with: dict -> QVariantMap, array -> QVariantList, string, integer (qint64), true/false.
+// XML property lists for tests, independently of the library the tool writes them with.
 #pragma once
 
 #include <QVariant>
 
-QVariant readPlistXml(const QByteArray& xml);
-QVariant readPlistFile(const QString& path);
-// Writes the same kinds of values; bool before int, as QVariant tells them apart.
+// Writes dict (QVariantMap), array, string, integer and bool.
 QByteArray plistXml(const QVariant& value);
 bool writePlistFile(const QString& path, const QVariant& value);
+// A plist on one line, in the file's order: {Label=x,Args=[a,b],RunAtLoad=true}; "" for none.
+QString plistText(const QByteArray& xml);

@@ -4,59 +4,66 @@
 
 #include "tests/tool/toolharness.h"
 
-#include <QObject>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <functional>
 #include <memory>
 
+// Polls until cond holds or timeoutMs passes, without a fixed sleep.
+bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000);
+
 class SelfTestRoot
 {
 public:
-    SelfTestRoot();
-    ~SelfTestRoot();
+    static constexpr const char* kSyncLabel = "com.tessavel.connect.selftest";
+    static constexpr const char* kSetTimeLabel = "com.tessavel.connect.settime.selftest";
+    static QString domain() { return "gui/" + QString::number(ToolHarness::testUid()); }
 
+    SelfTestRoot() : m_valid(ToolHarness::makeOwnedByTestUser(m_dir.path())) {}
+    ~SelfTestRoot() { bootOutAll(); }
     bool isValid() const { return m_valid; }
-    QString path() const { return m_dir.path(); }
-    QString stateDir() const;
+    // A path not beginning with "/" is taken inside the root.
+    QString path(const QString& in = {}) const
+    {
+        return in.isEmpty() ? m_dir.path() : in.startsWith('/') ? in : m_dir.filePath(in);
+    }
+    QString stateDir() const { return path("Library/Application Support/Tessavel Veridir"); }
     QString state(const QString& name) const { return stateDir() + "/" + name; }
-    QString logPath() const;
-    QString installedBin() const;
-    QString jobPlist() const;
-    QString setTimePlist() const;
-
-    // Writes a file as the test user would have: the file and the folders made for it are
-    // the test user's. A path not beginning with "/" is taken inside the root.
+    QString logPath() const { return path("var/log/tessavel-connect.log"); }
+    QString installedBin() const
+    {
+        return path("Library/PrivilegedHelperTools/com.tessavel.connect");
+    }
+    QString jobPlist() const { return path("Library/LaunchDaemons/") + kSyncLabel + ".plist"; }
+    // Writes a file, and the folders it needs, as the test user's.
     bool plant(const QString& path, const QByteArray& bytes, int mode = 0644) const;
-    QByteArray read(const QString& path) const;
-    // A stand-in SNTP client that says which server it was asked and exits with the status.
-    QString fakeSntp(int status) const;
-
+    QByteArray read(const QString& file) const;
     QProcessEnvironment env() const;
     ToolResult tool(const QStringList& args, const QProcessEnvironment& extra = {},
                     const QString& program = {}) const;
     ToolResult launchctl(const QStringList& args) const;
-    bool loaded(const QString& label) const;
+    bool loaded(const QString& label) const
+    {
+        return launchctl({"print", domain() + "/" + label}).status == 0;
+    }
     // How many runs of the job have ended; -1 when it is not loaded.
     int finishedRuns(const QString& label) const;
     // Waits until the job's run at load has ended, so nothing it writes races the test.
-    bool ranAtLoad(const QString& label) const;
-
-    // Boots out every job this root's launchd holds; false when one had to be killed or a
-    // process that ran under this root is still alive.
+    bool ranAtLoad(const QString& label) const
+    {
+        return waitFor([&] { return finishedRuns(label) >= 1; });
+    }
+    // Boots out every job of this root; false when one had to be killed or a process is left.
     bool bootOutAll() const;
-
-    static QString domain();
-    static const char* const kSyncLabel;
-    static const char* const kSetTimeLabel;
 
 private:
     QTemporaryDir m_dir;
     bool m_valid = false;
 };
 
-// A test class whose every test function gets a fresh root, and fails when a job or a process
-// outlives the function.
+// Gives every test function a fresh root, and fails one that leaves a job or a process.
 class SelfTestCase : public QObject
 {
     Q_OBJECT
@@ -65,9 +72,6 @@ protected:
     std::unique_ptr<SelfTestRoot> m_root;
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { QVERIFY((m_root = std::make_unique<SelfTestRoot>())->isValid()); }
+    void cleanup() { QVERIFY2(m_root->bootOutAll(), "a job or a process outlived its test"); }
 };
-
-// Polls until cond holds or timeoutMs passes, without a fixed sleep.
-bool waitFor(const std::function<bool()>& cond, int timeoutMs = 5000);

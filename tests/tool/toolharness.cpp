@@ -1,73 +1,199 @@
-#include "tests/tool/toolharness.h"
+// The test harness of the tool's tests: running the tool, self-test roots, property lists.
+#include "tests/tool/plistxml.h"
+#include "tests/tool/selftestroot.h"
 
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QProcess>
-#include <QtTest>
+#include <QRegularExpression>
+#include <QThread>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <csignal>
 
-namespace ToolHarness {
-
-QString toolPath()
+QString ToolHarness::modes(const QStringList& paths)
 {
-    return QStringLiteral(TV_TOOL_PATH);
+    QStringList out;
+    for (const QString& path : paths) {
+        struct stat st;
+        out << (::lstat(qPrintable(path), &st) == 0 ? QString::number(st.st_mode & 07777, 8) : "-");
+    }
+    return out.join(' ');
 }
 
-unsigned testUid()
+ToolResult ToolHarness::run(const QStringList& args, const QProcessEnvironment& extra,
+                            const QString& workDir, const QString& program, const QByteArray& input)
 {
-    return geteuid() == 0 ? 65534 : geteuid();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& key : env.keys())
+        if (key.startsWith("TESSAVEL_CONNECT_")) env.remove(key);
+    env.insert(extra);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(workDir);
+    const QString tool = program.isEmpty() ? toolPath() : program;
+    // As root the tool would act on the real machine; these tests only ever run it as a user.
+    if (geteuid() == 0)
+        p.start("/usr/bin/setpriv",
+                QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--", tool} + args);
+    else
+        p.start(tool, args);
+    p.waitForStarted(10000);
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(120000)) p.kill();
+    p.waitForFinished();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
-unsigned testGid()
+bool waitFor(const std::function<bool()>& cond, int timeoutMs)
 {
-    return geteuid() == 0 ? 65534 : getegid();
+    QElapsedTimer t;
+    for (t.start(); !cond(); QThread::msleep(10))
+        if (t.elapsed() > timeoutMs) return false;
+    return true;
 }
 
-bool makeOwnedByTestUser(const QString& path)
+bool SelfTestRoot::plant(const QString& where, const QByteArray& bytes, int mode) const
 {
-    const QByteArray p = path.toLocal8Bit();
-    return ::chown(p.constData(), testUid(), testGid()) == 0 && ::chmod(p.constData(), 0755) == 0;
+    QStringList made;
+    for (QString dir = QFileInfo(path(where)).path(); !QFileInfo::exists(dir);
+         dir = QFileInfo(dir).path())
+        made.prepend(dir);
+    for (const QString& dir : made)
+        if (!QDir().mkdir(dir) || !ToolHarness::makeOwnedByTestUser(dir)) return false;
+    QFile f(path(where));
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() &&
+           f.flush() && ::fchown(f.handle(), ToolHarness::testUid(), ToolHarness::testGid()) == 0 &&
+           ::fchmod(f.handle(), mode_t(mode)) == 0;
 }
 
-QProcessEnvironment selfTestEnv(const QString& testRoot)
+QByteArray SelfTestRoot::read(const QString& file) const
+{
+    QFile f(path(file));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QProcessEnvironment SelfTestRoot::env() const
 {
     QProcessEnvironment env;
-    env.insert("TESSAVEL_CONNECT_TEST_ROOT", testRoot);
+    env.insert("TESSAVEL_CONNECT_TEST_ROOT", path());
+    env.insert("TESSAVEL_LAUNCHD_DIR", path("launchd"));
     return env;
 }
 
-ToolResult run(const QStringList& args, const QProcessEnvironment& extra, const QString& workDir,
-               const QString& program)
+ToolResult SelfTestRoot::tool(const QStringList& args, const QProcessEnvironment& extra,
+                              const QString& program) const
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& key : env.keys()) {
-        if (key.startsWith("TESSAVEL_CONNECT_")) env.remove(key);
-    }
-    env.insert(extra);
-
-    QProcess p;
-    p.setProcessEnvironment(env);
-    if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
-    const QString tool = program.isEmpty() ? toolPath() : program;
-    // As root the tool would act on the real machine; these tests only ever run it as a user.
-    if (geteuid() == 0) {
-        p.start("/usr/bin/setpriv",
-                QStringList{"--reuid=" + QString::number(testUid()),
-                            "--regid=" + QString::number(testGid()), "--clear-groups", "--", tool} +
-                    args);
-    } else {
-        p.start(tool, args);
-    }
-    ToolResult r;
-    if (!p.waitForStarted(10000) || !p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    QProcessEnvironment all = env();
+    all.insert(extra);
+    return ToolHarness::run(args, all, {}, program);
 }
 
-} // namespace ToolHarness
+ToolResult SelfTestRoot::launchctl(const QStringList& args) const
+{
+    return ToolHarness::run(args, env(), {}, TV_BINARY_DIR "/standins/launchctl");
+}
+
+int SelfTestRoot::finishedRuns(const QString& label) const
+{
+    const ToolResult r = launchctl({"print", domain() + "/" + label});
+    const auto runs = QRegularExpression("\truns = (\\d+)\n").match(r.out);
+    if (r.status != 0 || !runs.hasMatch()) return -1;
+    return runs.captured(1).toInt() - r.out.contains("\tstate = running\n");
+}
+
+bool SelfTestRoot::bootOutAll() const
+{
+    bool clean = true;
+    for (QDirIterator it(path("launchd"), {"*.job"}, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        QFile record(it.next());
+        launchctl({"bootout", domain() + "/" + QFileInfo(record).completeBaseName()});
+        // Not stopped by bootout: end its supervisor by hand, and say so.
+        for (clean = clean && !record.open(QIODevice::ReadOnly);
+             record.isOpen() && !record.atEnd();)
+            if (const QByteArray line = record.readLine(); line.startsWith("supervisor = "))
+                ::kill(line.mid(13).toInt(), SIGKILL);
+        record.remove();
+    }
+    // Then any process left whose command line names the root, zombies aside.
+    QList<int> left;
+    waitFor(
+        [&] {
+            left.clear();
+            for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
+                QFile cmd("/proc/" + pid + "/cmdline"), stat("/proc/" + pid + "/stat");
+                if (cmd.open(QIODevice::ReadOnly) && stat.open(QIODevice::ReadOnly) &&
+                    !stat.readAll().contains(") Z ") &&
+                    cmd.readAll().contains(path().toLocal8Bit()))
+                    left << pid.toInt();
+            }
+            return left.isEmpty();
+        },
+        3000);
+    for (int pid : left)
+        ::kill(pid, SIGKILL);
+    return clean && left.isEmpty();
+}
+
+namespace {
+
+QString element(const QVariant& v)
+{
+    QString body;
+    switch (v.typeId()) {
+    case QMetaType::QVariantMap: {
+        const QVariantMap map = v.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it)
+            body += "<key>" + it.key().toHtmlEscaped() + "</key>" + element(it.value());
+        return "<dict>" + body + "</dict>";
+    }
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList:
+        for (const QVariant& item : v.toList())
+            body += element(item);
+        return "<array>" + body + "</array>";
+    case QMetaType::Bool:
+        return v.toBool() ? "<true/>" : "<false/>";
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+        return "<integer>" + v.toString() + "</integer>";
+    }
+    return "<string>" + v.toString().toHtmlEscaped() + "</string>";
+}
+
+} // namespace
+
+QByteArray plistXml(const QVariant& value)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" +
+           element(value).toUtf8() + "</plist>\n";
+}
+
+bool writePlistFile(const QString& path, const QVariant& value)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(plistXml(value)) >= 0;
+}
+
+QString plistText(const QByteArray& xml)
+{
+    QString t = QString::fromUtf8(xml)
+                    .section(QRegularExpression("<plist[^>]*>"), 1)
+                    .section("</plist>", 0, 0);
+    t.replace(QRegularExpression(">\\s+<"), "><")
+        .replace(QRegularExpression("<key>([^<]*)</key>"), "\\1=")
+        .replace(QRegularExpression("<(?:string|integer)>([^<]*)</\\w+>|<(true|false)/>"),
+                 "\\1\\2,")
+        .replace("<dict>", "{")
+        .replace("</dict>", "},")
+        .replace("<array>", "[")
+        .replace("</array>", "],")
+        .replace(",}", "}")
+        .replace(",]", "]");
+    return t.trimmed().chopped(t.trimmed().endsWith(',') ? 1 : 0);
+}

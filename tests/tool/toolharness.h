@@ -3,9 +3,10 @@
 #pragma once
 
 #include <QProcessEnvironment>
-#include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 struct ToolResult
 {
@@ -14,21 +15,22 @@ struct ToolResult
     QString err;
 };
 
-namespace ToolHarness {
-
-QString toolPath();
-// The user the tool runs as: "nobody" when the tests run as root, else the tests' own user.
-unsigned testUid();
-unsigned testGid();
-
-// A fresh folder owned by the test user, for TESSAVEL_CONNECT_TEST_ROOT.
-bool makeOwnedByTestUser(const QString& path);
-
-// env: variables to set on top of the tests' environment, from which every
-// TESSAVEL_CONNECT_* variable is removed first. program: another path to start the tool by.
-ToolResult run(const QStringList& args, const QProcessEnvironment& env = {},
-               const QString& workDir = {}, const QString& program = {});
-
-QProcessEnvironment selfTestEnv(const QString& testRoot);
-
-} // namespace ToolHarness
+struct ToolHarness
+{
+    static QString toolPath() { return QStringLiteral(TV_TOOL_PATH); }
+    // The user the tool runs as: "nobody" when the tests run as root, else the tests' own user.
+    static unsigned testUid() { return geteuid() == 0 ? 65534 : geteuid(); }
+    static unsigned testGid() { return geteuid() == 0 ? 65534 : getegid(); }
+    static bool makeOwnedByTestUser(const QString& path)
+    {
+        return ::chown(qPrintable(path), testUid(), testGid()) == 0 &&
+               ::chmod(qPrintable(path), 0755) == 0;
+    }
+    // The modes of the files in octal, "-" for one that is not there: "644 755 -".
+    static QString modes(const QStringList& paths);
+    // env: set on top of the tests' environment, from which every TESSAVEL_CONNECT_* variable
+    // is removed first. program: another path to start the tool by; input: its standard input.
+    static ToolResult run(const QStringList& args, const QProcessEnvironment& env = {},
+                          const QString& workDir = {}, const QString& program = {},
+                          const QByteArray& input = {});
+};

@@ -1,0 +1,423 @@
+// The tool's commands as their users meet them, run as a user in self-test mode (or without a
+// test root, where they stop at the root check): whole outputs and the files left behind. The
+// set-the-clock job trusts nothing in the request file and answers each nonce once.
+#include "tests/tool/plistxml.h"
+#include "tests/tool/selftestroot.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+// clang-format off
+const QString kNever = "== this Mac ==\n  not set up\n== launchd service ==\n  (not loaded)\n== time settings before setup ==\n  (no record)\n"
+                       "== last sync ==\n  (none recorded)\n== without a password ==\n  sync now: no (set up again to add it)\n"
+                       "  set the clock: nobody\n== configured time server ==\n  (could not read)\n== last log lines ==\n  (no log yet)\n";
+// clang-format on
+
+const QByteArray kGood = "2030-01-01T00:00:00Z 0123456789abcdef\n";
+const QByteArray kOk =
+    "0123456789abcdef ok clock set to 2030-01-01T00:00:00Z (self-test: not really)\n";
+
+// Output, error and status of a run in one text, "<now>" for a stamp that opens a line or value.
+QString said(const ToolResult& r)
+{
+    return QString(r.out + "|" + r.err + "|" + QString::number(r.status))
+        .replace(QRegularExpression("(^|\n|  )\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ"),
+                 "\\1<now>");
+}
+
+} // namespace
+
+class TestCommands : public SelfTestCase
+{
+    Q_OBJECT
+
+    ToolResult install(const QString& args, int sntpExit = 0, const QString& program = {},
+                       const QString& domain = {})
+    {
+        m_root->plant("sntp",
+                      "#!/bin/sh\necho \"sntp asked $*\"\nexit " + QByteArray::number(sntpExit),
+                      0755);
+        QProcessEnvironment env;
+        env.insert("TESSAVEL_CONNECT_TEST_SNTP", m_root->path("sntp"));
+        if (!domain.isEmpty()) env.insert("TESSAVEL_CONNECT_TEST_DOMAIN", domain);
+        return m_root->tool(("install " + args).split(' '), env, program);
+    }
+
+    QString uid = QString::number(ToolHarness::testUid());
+    QString request() const { return m_root->state("set-time-request"); }
+    QString result() const { return m_root->state("set-time-result"); }
+    QString grant() const { return m_root->state("set-time-grant.plist"); }
+    QString job() const
+    {
+        return m_root->path("Library/LaunchDaemons/com.tessavel.connect.settime.selftest.plist");
+    }
+
+private slots:
+    // Runs whose whole effect is their output (and the fake clock, after a "|").
+    void commands_data()
+    {
+        QTest::addColumn<QString>("lastSync"); // a last-sync record to plant; "user": no test root
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("want"); // <usage>, <root>, <notime>, <notuser>: texts below
+        const auto row = [](const char* name, const char* lastSync, const char* args,
+                            const QString& want) {
+            QTest::newRow(name) << lastSync << args << want;
+        };
+        // clang-format off
+        row("help", "user", "help", "|<usage>|0");
+        row("-h", "user", "-h", "|<usage>|0");
+        row("--help", "user", "--help", "|<usage>|0");
+        row("help in capitals", "user", "HELP", "|Unknown command: HELP\n\n<usage>|2");
+        row("an empty word", "user", "", "|Unknown command: \n\n<usage>|2");
+        row("sync without --server", "user", "sync", "|Usage: tessavel-connect sync --server <ip>\n|2");
+        row("sync with --server last", "user", "sync x --server", "|Usage: tessavel-connect sync --server <ip>\n|2");
+        row("set-time without a time, before the root check", "user", "set-time", "|Usage: tessavel-connect set-time <2026-10-09T21:07:38Z>\n|2");
+        row("install", "user", "install --server x", "|<root>install\n|1");
+        row("remove", "user", "remove", "|<root>remove\n|1");
+        row("uninstall", "user", "uninstall", "|<root>remove\n|1");
+        row("set-time", "user", "set-time 2026-10-09T21:07:38Z", "|<root>set-time 2026-10-09T21:07:38Z\n|1");
+        row("allow-set-time", "user", "allow-set-time", "|<root>allow-set-time --user <id>\n|1");
+        row("forbid-set-time", "user", "forbid-set-time", "|<root>forbid-set-time\n|1");
+        row("set-time-from-request", "user", "set-time-from-request", "|<root>set-time-from-request\n|1");
+        row("by a path with dots and slashes", "user", "./ sync --server 192.0.2.9", "|<root>sync --server 192.0.2.9\n|1");
+        row("status without root: six sections", "user", "status", kNever.section("== configured", 0, 0) + "== last log lines ==\n  (no log yet)\n||0");
+        row("nothing to remove", "", "remove", "Tessavel Veridir is not set up on this Mac. Nothing was changed.\n||0");
+        row("set-time without a record", "", "set-time 2001-01-01T00:00:00Z", "<now> tessavel-connect: clock set to 2001-01-01T00:00:00Z (self-test: not really)\n||0|2001-01-01T00:00:00Z\n");
+        row("set-time to the last sync", "1791580058", "set-time 2026-10-09T21:07:38Z", "<now> tessavel-connect: clock set to 2026-10-09T21:07:38Z (self-test: not really)\n||0|2026-10-09T21:07:38Z\n");
+        row("set-time a second before it", "1791580059", "set-time 2026-10-09T21:07:38Z", "|2026-10-09T21:07:38Z is earlier than this Mac's last sync (2026-10-09T21:07:39Z). The clock was not changed.\n|1");
+        row("month 13", "", "set-time 2026-13-09T21:07:38Z", "|\"2026-13-09T21:07:38Z\"<notime>|1");
+        row("29 February of a common year", "", "set-time 2027-02-29T21:07:38Z", "|\"2027-02-29T21:07:38Z\"<notime>|1");
+        row("--allow-user as the time", "", "set-time --allow-user", "|\"--allow-user\"<notime>|1");
+        row("forbid without a grant", "", "forbid-set-time", "Setting the clock from Tessavel Veridir asks for an administrator password again.\n||0");
+        row("grant to root", "", "allow-set-time --user 0", "|error: \"0\"<notuser>|1");
+        row("grant to +0", "", "allow-set-time --user +0", "|error: \"+0\"<notuser>|1");
+        row("grant to a name", "", "allow-set-time --user nobody", "|error: \"nobody\"<notuser>|1");
+        row("grant past 32 bits", "", "allow-set-time --user 4294967296", "|error: \"4294967296\"<notuser>|1");
+        row("grant to no account", "", "allow-set-time --user 3999999999", "|error: \"3999999999\"<notuser>|1");
+        // clang-format on
+    }
+
+    void commands()
+    {
+        QFETCH(QString, lastSync);
+        QFETCH(QString, args);
+        QFETCH(QString, want);
+        QFile usage(TV_SOURCE_DIR "/tests/tool/usage.txt");
+        QVERIFY(usage.open(QIODevice::ReadOnly));
+        const QString tool = ToolHarness::toolPath(), dir = QFileInfo(tool).path();
+        want.replace("<usage>", usage.readAll())
+            .replace("<root>", "This needs root. Re-run with sudo, e.g.:\n  sudo \"" + tool + "\" ")
+            .replace("<notime>", " is not a time. Give it as 2026-10-09T21:07:38Z.\n")
+            .replace(
+                "<notuser>",
+                " is not a user of this Mac (give the numeric id; root does not need this).\n");
+        if (lastSync.toLongLong())
+            QVERIFY(m_root->plant(m_root->state("last-sync"), lastSync.toUtf8() + "\n"));
+        // "./": the tool by a relative path through ".", "..", above the root and "//".
+        QStringList argv = args.split(' ');
+        const QString program = argv[0] == "./" ? "./" + QString("../").repeated(20) + dir.mid(1) +
+                                                      "//./tessavel-connect"
+                                                : tool;
+        QProcessEnvironment none;
+        none.insert("TESSAVEL_CONNECT_TEST_ROOT", ""); // empty: no self-test mode
+        const ToolResult r = lastSync == "user"
+                                 ? ToolHarness::run(argv.mid(program != tool), none, dir, program)
+                                 : m_root->tool(argv);
+        const QString clock = m_root->read("clock-set-to");
+        QCOMPARE(said(r) + (clock.isEmpty() ? "" : "|" + clock), want);
+        QCOMPARE(ToolHarness::modes({m_root->installedBin()}), "-");
+    }
+
+    // The whole output, the job as status and its run at load show it, and the files.
+    void install_data()
+    {
+        QTest::addColumn<QString>("args"); // before --server 192.0.2.9
+        QTest::addColumn<int>("sntpExit");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("every");
+        // clang-format off
+        QTest::newRow("default interval") << "" << 0 << "192.0.2.9" << "30 minutes|1800";
+        QTest::newRow("5 becomes 60") << "--interval 5" << 0 << "192.0.2.9" << "1 minute|60";
+        QTest::newRow("60 stays") << "--interval 60" << 0 << "192.0.2.9" << "1 minute|60";
+        QTest::newRow("61 in seconds") << "--interval 61" << 0 << "192.0.2.9" << "61 seconds|61";
+        QTest::newRow("120 in minutes") << "--interval 120" << 0 << "192.0.2.9" << "2 minutes|120";
+        QTest::newRow("not a number") << "--interval soon" << 0 << "192.0.2.9" << "30 minutes|1800";
+        QTest::newRow("with a name") << "--name Lab" << 0 << "\"Lab\" (192.0.2.9)" << "30 minutes|1800";
+        QTest::newRow("no answer") << "" << 1 << "192.0.2.9" << "30 minutes|1800";
+        // clang-format on
+    }
+
+    void install()
+    {
+        QFETCH(QString, args);
+        QFETCH(int, sntpExit);
+        QFETCH(QString, label);
+        QFETCH(QString, every);
+        QVERIFY(m_root->plant("usr/local/sbin/tessavel-connect", "an older install"));
+        const QString sync =
+            QString(
+                "<now> tessavel-connect: sync against 192.0.2.9 (exit %1)\nsntp asked 192.0.2.9\n")
+                .arg(sntpExit);
+        const QString n = every.section('|', 0, 0), log = m_root->logPath();
+        // clang-format off
+        QCOMPARE(said(install((args + " --server 192.0.2.9").trimmed(), sntpExit)),
+                 "Setting up Tessavel Veridir -> " + label + ", every " + n + "\nSetting the clock from " + label + " now...\n" + sync +
+                 (sntpExit ? "Set up, but " + label + " did not answer a time request. This Mac keeps trying at startup and every " + n + ".\nLog: " + log + "\ntessavel-connect-result: no-answer\n||0"
+                           : "Done. This Mac syncs with " + label + " at startup and every " + n + ".\nLog: " + log + "\ntessavel-connect-result: synced\n||0"));
+        QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel));
+        QCOMPARE(said(m_root->tool({"status"})),
+                 "== this Mac ==\n  syncs with 192.0.2.9 at startup and every " + n + "\n== launchd service ==\n  state = not running\n  run interval = " + every.section('|', 1) + " seconds\n"
+                 "== time settings before setup ==\n  (no record)\n== last sync ==\n  " + (sntpExit ? "(none recorded)" : "<now>") + "\n== without a password ==\n  sync now: yes\n"
+                 "  set the clock: nobody\n== configured time server ==\n  192.0.2.9\n== last log lines ==\n  " + QString(sync).chopped(1).replace("\n", "\n  ") + "\n||0");
+        // clang-format on
+        QCOMPARE(m_root->read(m_root->installedBin()), m_root->read(ToolHarness::toolPath()));
+        QCOMPARE(ToolHarness::modes({m_root->installedBin(), m_root->stateDir(),
+                                     m_root->state("sync-now"), m_root->jobPlist(),
+                                     m_root->path("usr/local/sbin/tessavel-connect")}),
+                 "755 755 666 644 -");
+        // Settings that could not be read leave no record; no half-written file is left.
+        QCOMPARE(QDir(m_root->stateDir()).entryList(QDir::Files | QDir::Hidden).join(' '),
+                 sntpExit ? "sync-now" : "last-sync sync-now");
+    }
+
+    // The record of the Mac's own settings is made once; the installed copy re-installs itself.
+    void reinstall()
+    {
+        QVERIFY(
+            writePlistFile(m_root->path("system-time-settings.plist"),
+                           QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}}));
+        QCOMPARE(install("--server 192.0.2.3").status, 0);
+        const QByteArray record = m_root->read(m_root->state("before-setup.plist"));
+        QCOMPARE(plistText(record), "{timeServer=t.example,usingNetworkTime=false}");
+        QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel) &&
+                ::chmod(qPrintable(m_root->installedBin()), 0700) == 0);
+        struct stat st;
+        const auto inode = [&] {
+            return ::stat(qPrintable(m_root->installedBin()), &st) == 0 ? st.st_ino : 0;
+        };
+        const ino_t copied = inode();
+        QCOMPARE(said(install("--server 192.0.2.4", 0, m_root->installedBin())).right(35),
+                 "tessavel-connect-result: synced\n||0");
+        QCOMPARE(ToolHarness::modes({m_root->installedBin()}) +
+                     m_root->read(m_root->state("before-setup.plist")),
+                 "755" + record);
+        QCOMPARE(inode(), copied); // not copied over itself
+        QCOMPARE(plistText(m_root->read("system-time-settings.plist")),
+                 "{timeServer=192.0.2.4,usingNetworkTime=true}");
+    }
+
+    // One trace of a setup: its line in status ("old>new" in the report of a Mac never set up),
+    // then what remove does with it ("server,automatic time" it sets back; "": nothing set up).
+    void traces_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QVariant>("content"); // bytes, or a plist
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("removed");
+        QByteArray thirty;
+        QString last12 = "  (no log yet)>";
+        for (int i = 1; i <= 30; ++i) {
+            thirty += "line " + QByteArray::number(i) + "\n\n";
+            if (i > 18) last12 += "  line " + QString::number(i) + (i < 30 ? "\n" : "");
+        }
+        const QString job = "Library/LaunchDaemons/com.tessavel.connect.selftest.plist",
+                      log = "var/log/tessavel-connect.log";
+        const QString state = "Library/Application Support/Tessavel Veridir/",
+                      def = "time.apple.com,true";
+        const auto row = [](const char* name, const QString& file, const QVariant& content,
+                            const QString& status, const QString& removed) {
+            QTest::newRow(name) << file << content << status << removed;
+        };
+        const auto args = [](const QVariantList& a) {
+            return QVariantMap{{"ProgramArguments", a}};
+        };
+        // clang-format off
+        row("job without an interval", job, args({"/x", "--server", "192.0.2.7"}), "  not set up>  syncs with 192.0.2.7 at startup and every 30 minutes", def);
+        row("job with --server last", job, args({"/x", "--server"}), "", def);
+        row("set-the-clock job", "Library/LaunchDaemons/com.tessavel.connect.settime.selftest.plist", args({}), "", def);
+        row("installed tool", "Library/PrivilegedHelperTools/com.tessavel.connect", QByteArray(), "", def);
+        row("legacy tool", "usr/local/sbin/tessavel-connect", QByteArray(), "", def);
+        row("record with automatic time off", state + "before-setup.plist", QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}}, "  (no record)>  time server: t.example\n  set time automatically: off", "t.example,false");
+        row("record with automatic time on", state + "before-setup.plist", QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", true}}, "  (no record)>  time server: t.example\n  set time automatically: on", "t.example,true");
+        row("record of automatic time off only", state + "before-setup.plist", QVariantMap{{"usingNetworkTime", false}}, "  (no record)>  time server: (not recorded)\n  set time automatically: off", "time.apple.com,false");
+        row("record that is no plist", state + "before-setup.plist", QByteArray("timeServer=x"), "", def);
+        row("last sync with blanks and a sign", state + "last-sync", QByteArray(" +1791580058 \n"), "  (none recorded)>  2026-10-09T21:07:38Z", def);
+        row("last sync in letters", state + "last-sync", QByteArray("17x\n"), "", def);
+        row("grant whose job is not loaded", state + "set-time-grant.plist", QVariantMap{{"uid", 501}}, "  set the clock: nobody>  set the clock: user 501 (its job is not loaded)", def);
+        row("grant whose uid is text", state + "set-time-grant.plist", QVariantMap{{"uid", "501"}}, "", def);
+        row("sync-now file", state + "sync-now", QByteArray(), "  sync now: no (set up again to add it)>  sync now: yes", def);
+        row("log of 30 lines and blanks", log, thirty, last12, "");
+        row("log, untrimmed", log, QByteArray("\t x \nlast"), "  (no log yet)>  \t x \n  last", "");
+        row("empty log", log, QByteArray(), "  (no log yet)\n>", "");
+        row("log not UTF-8", log, QByteArray("\xC0\xAF\n"), "", "");
+        row("sync job loaded", SelfTestRoot::kSyncLabel, QVariant(), "  (not loaded)>  state = not running", def);
+        row("set-the-clock job loaded", SelfTestRoot::kSetTimeLabel, QVariant(), "", def);
+        // clang-format on
+    }
+
+    void traces()
+    {
+        QFETCH(QString, file);
+        QFETCH(QVariant, content);
+        QFETCH(QString, status);
+        QFETCH(QString, removed);
+        QVERIFY(
+            writePlistFile(m_root->path("system-time-settings.plist"),
+                           QVariantMap{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}}));
+        if (file.startsWith("com.")) { // a job loaded from elsewhere, with no file of the setup
+            QVERIFY(m_root->plant("job.plist", plistXml(QVariantMap{{"Label", file},
+                                                                    {"ProgramArguments",
+                                                                     QStringList{"/bin/true"}}})));
+            QCOMPARE(
+                m_root->launchctl({"bootstrap", SelfTestRoot::domain(), m_root->path("job.plist")})
+                    .status,
+                0);
+        } else {
+            QVERIFY(m_root->plant(file, content.typeId() == QMetaType::QByteArray
+                                            ? content.toByteArray()
+                                            : plistXml(content)));
+        }
+        const QString never = QString(kNever).replace("(could not read)", "192.0.2.9");
+        QCOMPARE(m_root->tool({"status"}).out,
+                 QString(never).replace(status.section('>', 0, 0), status.section('>', 1)));
+        const QString server = removed.section(',', 0, 0);
+        QCOMPARE(said(m_root->tool({"remove"})),
+                 removed.isEmpty()
+                     ? "Tessavel Veridir is not set up on this Mac. Nothing was changed.\n||0"
+                     : "Removing Tessavel Veridir\nRemoved. Time server set back to " + server +
+                           (server == "time.apple.com"
+                                ? " (Apple's default).\n||0"
+                                : " (what this Mac had before setup).\n||0"));
+        QCOMPARE(plistText(m_root->read("system-time-settings.plist")),
+                 removed.isEmpty() ? "{timeServer=192.0.2.9,usingNetworkTime=true}"
+                                   : "{timeServer=" + server +
+                                         ",usingNetworkTime=" + removed.section(',', 1) + "}");
+        QCOMPARE(m_root->tool({"status"}).out.section("== configured", 0, 0),
+                 kNever.section("== configured", 0, 0));
+        QCOMPARE(ToolHarness::modes({m_root->path(file), m_root->logPath()}),
+                 file.endsWith(".log") ? "644 644" : "- -");
+    }
+
+    // Granted, a write of the request makes launchd run the job, which answers; then withdrawn.
+    void grantAndForbid()
+    {
+        const ToolResult r = m_root->tool({"allow-set-time", "--user", "+" + uid});
+        QCOMPARE(r.out + r.err,
+                 "User " + uid +
+                     " can now set this Mac's clock from Tessavel Veridir without a password.\n");
+        QCOMPARE(QFileInfo(request()).ownerId(), ToolHarness::testUid());
+        QCOMPARE(ToolHarness::modes({request(), grant(), job()}) + m_root->read(request()),
+                 "600 644 644");
+        QCOMPARE(plistText(m_root->read(grant())), "{uid=" + uid + "}");
+        QFile f(request());
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kGood) == kGood.size());
+        f.close();
+        QVERIFY(waitFor([&] { return m_root->finishedRuns(SelfTestRoot::kSetTimeLabel) == 1; }));
+        QCOMPARE(m_root->read(result()), kOk);
+        QCOMPARE(
+            m_root->tool({"forbid-set-time"}).out,
+            "Setting the clock from Tessavel Veridir asks for an administrator password again.\n");
+        QCOMPARE(ToolHarness::modes({request(), grant(), result(), job(), m_root->installedBin()}),
+                 "- - - - 755");
+        QVERIFY(!m_root->loaded(SelfTestRoot::kSetTimeLabel));
+    }
+
+    // Straight runs of the job on a planted request: the result file after, "" for no answer.
+    void requests_data()
+    {
+        QTest::addColumn<QString>(
+            "kind"); // how the request is there: file, link, hard link, fifo, folder
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("age"); // seconds since the request was written
+        QTest::addColumn<QVariant>("granted");
+        QTest::addColumn<QByteArray>("before"); // the result file; "link": a link to another file
+        QTest::addColumn<QByteArray>("after");
+        const QVariant me = ToolHarness::testUid();
+        const QByteArray stale = "0123456789abcdef refused the request was not made just now.\n";
+        const auto row = [&](const char* name, const QByteArray& bytes, const QByteArray& after,
+                             const char* kind = "file", int age = 0,
+                             const QVariant& granted = ToolHarness::testUid(),
+                             const QByteArray& before = "") {
+            QTest::newRow(name) << kind << bytes << age << granted << before << after;
+        };
+        // clang-format off
+        row("a good request", kGood, kOk);
+        row("64 bytes", kGood.chopped(1) + QByteArray(27, ' '), kOk);
+        row("65 bytes", kGood.chopped(1) + QByteArray(28, ' '), "");
+        row("empty", "", "");
+        row("CR LF and blanks", "  2030-01-01T00:00:00Z  0123456789abcdef \r\n", kOk);
+        row("a tab between the words", "2030-01-01T00:00:00Z\t0123456789abcdef\n", "");
+        row("three words", "2030-01-01T00:00:00Z 0123456789abcdef x\n", "");
+        row("capitals in the nonce", "2030-01-01T00:00:00Z 0123456789ABCDEF\n", "");
+        row("a nonce of 7", "2030-01-01T00:00:00Z 0123456\n", "");
+        row("a nonce of 8", "2030-01-01T00:00:00Z 01234567\n", "01234567" + kOk.mid(16));
+        row("a nonce of 32", "2030-01-01T00:00:00Z " + QByteArray(32, 'a') + "\n", QByteArray(32, 'a') + kOk.mid(16));
+        row("a nonce of 33", "2030-01-01T00:00:00Z " + QByteArray(33, 'a') + "\n", "");
+        row("an overlong slash", "2030-01-01T00:00:00Z\xC0\xAF 0123456789abcdef\n", "");
+        row("a line end inside", "2030-01-01T00:00:00Z\nx 0123456789abcdef\n", "");
+        row("a time that is none", "2030-02-30T00:00:00Z 0123456789abcdef\n", "0123456789abcdef refused \"2030-02-30T00:00:00Z\" is not a time. Give it as 2026-10-09T21:07:38Z.\n");
+        row("revoke", "revoke 0123456789abcdef\n", "0123456789abcdef revoked this Mac asks for an administrator password again.\n");
+        row("a symbolic link", kGood, "", "link");
+        row("a second name", kGood, "", "hard link");
+        row("a pipe nobody writes", kGood, "", "fifo");
+        row("a folder", kGood, "", "folder");
+        row("25 seconds old", kGood, kOk, "file", 25);
+        row("35 seconds old", kGood, stale, "file", 35);
+        row("a revoke 35 seconds old", "revoke 0123456789abcdef\n", stale, "file", 35);
+        row("35 seconds ahead", kGood, stale, "file", -35);
+        row("granted to another user", kGood, "", "file", 0, ToolHarness::testUid() + 1);
+        row("no grant", kGood, "", "file", 0, QVariant());
+        row("a grant whose uid is text", kGood, "", "file", 0, QString::number(ToolHarness::testUid()));
+        row("answered already", kGood, "", "file", 0, me, "0123456789abcdef ok earlier\n");
+        row("the answer of a longer nonce", "2030-01-01T00:00:00Z 01234567\n", "01234567" + kOk.mid(16), "file", 0, me, "0123456789 ok earlier\n");
+        row("a link in place of the result", kGood, kOk, "file", 0, me, "link");
+        // clang-format on
+    }
+
+    void requests()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, age);
+        QFETCH(QVariant, granted);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        const QByteArray path = request().toLocal8Bit(),
+                         elsewhere = m_root->path("elsewhere").toLocal8Bit();
+        if (granted.isValid())
+            QVERIFY(m_root->plant(grant(), plistXml(QVariantMap{{"uid", granted}})));
+        QVERIFY(m_root->plant(elsewhere, kind == "file" ? "keep\n" : bytes, 0600));
+        QVERIFY(m_root->plant(kind == "file" ? request() : m_root->state("x"), bytes, 0600));
+        if (before == "link")
+            QCOMPARE(::symlink(elsewhere, qPrintable(result())), 0);
+        else if (!before.isEmpty())
+            QVERIFY(m_root->plant(result(), before));
+        if (kind == "link") QCOMPARE(::symlink(elsewhere, path), 0);
+        if (kind == "hard link") QCOMPARE(::link(elsewhere, path), 0);
+        if (kind == "fifo")
+            QVERIFY(::mkfifo(path, 0600) == 0 && ::chown(path, ToolHarness::testUid(), 0) == 0);
+        if (kind == "folder") QVERIFY(m_root->plant(request() + "/inside", bytes));
+        const timeval then[2] = {{time(nullptr) - age, 0}, {time(nullptr) - age, 0}};
+        QCOMPARE(::lutimes(path, then), 0);
+        const ToolResult r = m_root->tool({"set-time-from-request"});
+        // The log line repeats the answer after the nonce.
+        QCOMPARE(r.out.section(' ', 1) + r.err + QString::number(r.status),
+                 (after.isEmpty() ? ""
+                                  : "tessavel-connect: set-time request from user " + uid + ": " +
+                                        after.mid(after.indexOf(' ') + 1)) +
+                     "0");
+        QCOMPARE(m_root->read(result()),
+                 after.isEmpty() ? (before == "link" ? "keep\n" : before) : after);
+        QCOMPARE(m_root->read(elsewhere) + m_root->read("clock-set-to"),
+                 (kind == "file" ? "keep\n" : bytes) +
+                     (after.contains(" ok ") ? "2030-01-01T00:00:00Z\n" : ""));
+        QCOMPARE(ToolHarness::modes({result(), grant()}),
+                 (after.isEmpty() ? ToolHarness::modes({result()}) : "644") +
+                     (after.contains("revoked") || !granted.isValid() ? " -" : " 644"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommands)
+#include "tst_commands.moc"
