@@ -14,6 +14,7 @@
 #include <QHostAddress>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -103,8 +104,11 @@ void ConnectWindow::setupManual()
         return;
     typed = typed.trimmed();
     if (typed.isEmpty()) return;
+    // The parser takes short forms such as "10.0.0" as well; only the four-part form is meant.
+    static const QRegularExpression fourParts(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
     const QHostAddress parsed(typed);
-    if (parsed.isNull() || parsed.protocol() != QAbstractSocket::IPv4Protocol) {
+    if (!fourParts.match(typed).hasMatch() || parsed.isNull() ||
+        parsed.protocol() != QAbstractSocket::IPv4Protocol) {
         warn(this, QStringLiteral("That doesn't look like an IPv4 address. Enter it in the form "
                                   "10.0.0.5."));
         return;

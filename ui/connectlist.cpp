@@ -49,6 +49,8 @@ void ConnectWindow::onFound(const QList<DiscoveredServer>& list)
     const QString selectedId = selectedServer(&hadSelection).id;
     servers = list;
     sinceList.start();
+    // A row number means another server in the new list: only the id may carry a selection over.
+    table->clearSelection();
     searchButton->setEnabled(true);
     const int ready = fillTable();
     for (int i = 0; hadSelection && i < servers.size(); ++i)
