@@ -69,7 +69,7 @@ ConnectWindow::ConnectWindow(ClockWatcher* watcher, QWidget* parent)
 
     // The figures and lists sit on the panel face, apart from the edge-to-edge header.
     auto* inner = new QVBoxLayout;
-    inner->setContentsMargins(14, 12, 14, 14);
+    inner->setContentsMargins(10, 12, 10, 12);
     inner->setSpacing(12);
     column->addLayout(inner, 1);
     buildClockPanel(body, inner);
@@ -94,7 +94,7 @@ void ConnectWindow::buildClockPanel(QWidget* parent, QVBoxLayout* into)
 {
     auto* screen = new InstScreen(parent);
     auto* col = new QVBoxLayout(screen);
-    col->setContentsMargins(14, 12, 14, 12);
+    col->setContentsMargins(8, 10, 8, 8);
     col->setSpacing(8);
     status = new InstStatus(screen);
     col->addWidget(status, 0, Qt::AlignLeft);
@@ -109,13 +109,14 @@ void ConnectWindow::buildClockPanel(QWidget* parent, QVBoxLayout* into)
     Inst::setTone(dateLine, "sec");
     col->addWidget(dateLine);
     auto* bar = new InstReadoutBar(screen);
-    offsetReadout = bar->addReadout(QStringLiteral("Offset"));
+    // Stretch by the figures' widths: a time of day needs the most room.
+    offsetReadout = bar->addReadout(QStringLiteral("Offset"), 5);
     offsetReadout->setToolTip(QStringLiteral(
         "How far this computer's clock is from its server's time, as Veridir measures it. In "
         "sync means within half a second."));
-    lastSyncReadout = bar->addReadout(QStringLiteral("Last sync"));
-    heardReadout = bar->addReadout(QStringLiteral("Server heard"));
-    reportedReadout = bar->addReadout(QStringLiteral("Reported"));
+    lastSyncReadout = bar->addReadout(QStringLiteral("Last sync"), 7);
+    heardReadout = bar->addReadout(QStringLiteral("Server heard"), 4);
+    reportedReadout = bar->addReadout(QStringLiteral("Reported"), 4);
     reportedReadout->setToolTip(QStringLiteral(
         "Whether this computer's server has heard its report of how its clock stands. Reports go "
         "out while Veridir keeps watch in the menu bar."));
