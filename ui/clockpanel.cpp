@@ -30,10 +30,11 @@ QString subjectAndStatus(const ClockReading& r, ClockPanelView& v)
             .arg(local(in.lastSyncUtcMs).toString(QStringLiteral("HH:mm:ss")));
     case ClockState::Off:
         // The offset is server minus this clock: a clock that is not behind reads ahead.
-        v.status = QStringLiteral("Clock is off - %1 %2 %3")
-                       .arg(Inst::span(in.offsetMs),
-                            in.offsetMs <= 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"),
-                            r.serverLabel);
+        v.status =
+            QStringLiteral("Clock is off - %1 %2 %3")
+                .arg(Inst::span(in.offsetMs),
+                     in.offsetMs <= 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"),
+                     r.serverLabel);
         v.tone = InstChip::Warn;
         break;
     case ClockState::Wrong:
@@ -41,9 +42,8 @@ QString subjectAndStatus(const ClockReading& r, ClockPanelView& v)
         v.tone = InstChip::Bad;
         break;
     default:
-        v.status = r.hasServer
-                       ? QStringLiteral("No server - %1 does not answer").arg(r.serverLabel)
-                       : QStringLiteral("No server");
+        v.status = r.hasServer ? QStringLiteral("No server - %1 does not answer").arg(r.serverLabel)
+                               : QStringLiteral("No server");
         v.tone = InstChip::Bad;
         return QStringLiteral("this computer has never synced");
     }
@@ -61,8 +61,9 @@ ClockPanelView clockPanelView(const ClockReading& r)
     v.ledBad = r.state == ClockState::Wrong;
     v.clock = now.toString(QStringLiteral("HH:mm:ss"));
     // Fixed English patterns: the window's words are English whatever the locale.
-    v.dateLine = QStringLiteral("%1  \u00b7  %2")
-                     .arg(QLocale::c().toString(now, QStringLiteral("dddd, MMMM d, yyyy")), subject);
+    v.dateLine =
+        QStringLiteral("%1  \u00b7  %2")
+            .arg(QLocale::c().toString(now, QStringLiteral("dddd, MMMM d, yyyy")), subject);
 
     if (in.answered) {
         const qint64 m = in.offsetMs < 0 ? -in.offsetMs : in.offsetMs;

@@ -85,11 +85,12 @@ void ConnectWindow::setupSelected()
         if (chosen != anyway) return;
     }
 
-    QMessageBox ask(QMessageBox::Question, QStringLiteral("Set up syncing"),
-                    QStringLiteral("Set this computer to sync its clock with \"%1\" (%2)?\n\nYou'll "
-                                   "be asked for an administrator password.")
-                        .arg(server.name, server.address),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    QMessageBox ask(
+        QMessageBox::Question, QStringLiteral("Set up syncing"),
+        QStringLiteral("Set this computer to sync its clock with \"%1\" (%2)?\n\nYou'll "
+                       "be asked for an administrator password.")
+            .arg(server.name, server.address),
+        QMessageBox::Ok | QMessageBox::Cancel, this);
     if (Dialogs::exec(ask) != ask.button(QMessageBox::Ok)) return;
     runInstall(server.address, QStringLiteral("\"%1\"").arg(server.name));
 }
@@ -133,9 +134,9 @@ void ConnectWindow::runInstall(const QString& address, const QString& label)
 {
     beginAdminStep(QStringLiteral("Setting up…"));
     QString error;
-    const Engine::RunResult result = Engine::run({QStringLiteral("install"),
-                                                  QStringLiteral("--server"), address},
-                                                 QLatin1String(kInstallPrompt), &error);
+    const Engine::RunResult result =
+        Engine::run({QStringLiteral("install"), QStringLiteral("--server"), address},
+                    QLatin1String(kInstallPrompt), &error);
     endAdminStep();
     switch (result) {
     case Engine::RunResult::Done:
@@ -231,8 +232,9 @@ void ConnectWindow::syncNow()
     statusLine->setText(QStringLiteral("Syncing…"));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const QString address = currentAddress;
-    const Engine::RunResult result = Engine::run(
-        {QStringLiteral("install"), QStringLiteral("--server"), address}, QLatin1String(kSyncPrompt));
+    const Engine::RunResult result =
+        Engine::run({QStringLiteral("install"), QStringLiteral("--server"), address},
+                    QLatin1String(kSyncPrompt));
     QApplication::restoreOverrideCursor();
     statusLine->setText(result == Engine::RunResult::Done
                             ? QStringLiteral("Synced with %1.").arg(address)

@@ -22,13 +22,20 @@ QString plain(QString text)
 QString roleName(QMessageBox::ButtonRole role)
 {
     switch (role) {
-    case QMessageBox::AcceptRole: return QStringLiteral("Accept");
-    case QMessageBox::RejectRole: return QStringLiteral("Reject");
-    case QMessageBox::DestructiveRole: return QStringLiteral("Destructive");
-    case QMessageBox::ActionRole: return QStringLiteral("Action");
-    case QMessageBox::YesRole: return QStringLiteral("Yes");
-    case QMessageBox::NoRole: return QStringLiteral("No");
-    default: return QStringLiteral("Other");
+    case QMessageBox::AcceptRole:
+        return QStringLiteral("Accept");
+    case QMessageBox::RejectRole:
+        return QStringLiteral("Reject");
+    case QMessageBox::DestructiveRole:
+        return QStringLiteral("Destructive");
+    case QMessageBox::ActionRole:
+        return QStringLiteral("Action");
+    case QMessageBox::YesRole:
+        return QStringLiteral("Yes");
+    case QMessageBox::NoRole:
+        return QStringLiteral("No");
+    default:
+        return QStringLiteral("Other");
     }
 }
 
@@ -63,7 +70,8 @@ QAbstractButton* exec(QMessageBox& box)
     }
     Seen seen{box.windowTitle(), box.text(), box.informativeText(), {}, {}, {}, {}};
     for (QAbstractButton* b : box.buttons())
-        seen.buttons << QStringLiteral("%1 (%2)").arg(plain(b->text()), roleName(box.buttonRole(b)));
+        seen.buttons << QStringLiteral("%1 (%2)").arg(plain(b->text()),
+                                                      roleName(box.buttonRole(b)));
     if (box.defaultButton()) seen.defaultButton = plain(box.defaultButton()->text());
     QAbstractButton* escape = escapeOf(box);
     if (escape) seen.escapeButton = plain(escape->text());

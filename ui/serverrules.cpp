@@ -39,8 +39,7 @@ int readyCount(const QList<DiscoveredServer>& servers)
 
 bool canSetUpWith(const DiscoveredServer& s, const QString& currentAddress)
 {
-    return s.synced && s.accepting && !(s.thisComputer && !s.steady) &&
-           s.address != currentAddress;
+    return s.synced && s.accepting && !(s.thisComputer && !s.steady) && s.address != currentAddress;
 }
 
 QString setupTooltip(const DiscoveredServer* s, const QString& currentAddress)

@@ -27,7 +27,7 @@ struct Picture
     const char* name;
     ClockState state;
     bool answering;
-    qint64 offsetMs;     // the peer's clock against ours
+    qint64 offsetMs;      // the peer's clock against ours
     qint64 lastSyncAgoMs; // 0: never; below 0: later than now
     bool reporting;
 };
