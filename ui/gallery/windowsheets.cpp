@@ -13,6 +13,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QImage>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -97,6 +98,8 @@ bool saveWindowSheets(const QDir& dir, double scale)
             window.show(); // the first showing starts a scan: the list comes after it
             QApplication::processEvents();
             window.onFound(list);
+            // As a user picks a server: the set-up button shows its live face.
+            window.findChild<QTableWidget*>()->selectRow(0);
             const QDeadlineTimer wait(3000);
             while (p.answering && !watcher.inputs().answered && !wait.hasExpired())
                 QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
