@@ -1,6 +1,7 @@
 #include "ui/gallery/alertsheets.h"
 
 #include "tests/clock/sntppeer.h"
+#include "ui/gallery/render.h"
 
 #include "clock/clockwatcher.h"
 #include "ui/alertwindow.h"
@@ -33,15 +34,6 @@ const Wording kWordings[] = {
     {"ui-alert-no-server.png", "", "", 0, false},
 };
 
-bool save(QWidget& window, const QString& path, double scale)
-{
-    QImage image((QSizeF(window.size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(Qt::black);
-    window.render(&image);
-    return image.save(path);
-}
-
 } // namespace
 
 bool saveAlertSheets(const QDir& dir, double scale)
@@ -71,7 +63,7 @@ bool saveAlertSheets(const QDir& dir, double scale)
         window.adjustSize();
         QApplication::processEvents();
         const QString path = dir.absoluteFilePath(QLatin1String(w.file));
-        if (!save(window, path, scale)) return false;
+        if (!saveRendered(window, path, scale)) return false;
         std::printf("%s\n", qPrintable(path));
     }
     return true;

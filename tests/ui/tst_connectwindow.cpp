@@ -1,0 +1,289 @@
+// The main window's rules and list against a still watcher, its flows answered through the
+// dialogs seam; the setup is whatever job file the test leaves in its own test root.
+
+#include "tests/ui/uitest.h"
+#include "ui/clockpanel.h"
+#include "ui/connectwindow.h"
+#include "ui/dialogs.h"
+#include "ui/serverrules.h"
+
+#include "inst/insttoggle.h"
+
+#include "engine/enginepaths.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+
+// Flags as letters: s synced, a accepting, n answering, t this computer, y steady.
+DiscoveredServer server(const QString& id, const QString& address, const char* flags)
+{
+    DiscoveredServer s;
+    s.id = id;
+    s.name = "Server " + id;
+    s.address = address;
+    const QByteArray f(flags);
+    s.synced = f.contains('s'), s.accepting = f.contains('a'), s.answering = f.contains('n');
+    s.thisComputer = f.contains('t'), s.steady = f.contains('y');
+    return s;
+}
+
+constexpr qint64 kNow = 1'700'000'000'000; // 2023-11-14 22:13:20 UTC
+
+} // namespace
+
+class TestConnectWindow : public QObject
+{
+    Q_OBJECT
+    FakeTime time{kNow};
+    QTemporaryDir root;
+
+    static QString chip(ConnectWindow& w, int row)
+    {
+        return w.table->cellWidget(row, 3)->findChild<InstChip*>()->text();
+    }
+    static int selectedRow(ConnectWindow& w) { return w.table->selectedRanges().value(0).topRow(); }
+
+private slots:
+    void initTestCase() // this computer is set up with 192.0.2.9
+    {
+        qputenv("TESSAVEL_CONNECT_TEST_ROOT", root.path().toUtf8());
+        QDir().mkpath(QFileInfo(Engine::Paths::jobPlist()).path());
+        QFile job(Engine::Paths::jobPlist());
+        QVERIFY(job.open(QIODevice::WriteOnly));
+        job.write("<plist><array><string>--server</string><string>192.0.2.9</string></array>"
+                  "</plist>\n");
+    }
+
+    void serverRules_data()
+    {
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<bool>("inUse");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<int>("tone");
+        QTest::addColumn<int>("ready");       // what the server adds to the ready count
+        QTest::addColumn<QString>("tooltip"); // "" : can be set up with
+        const QString notReady = "This server is not ready yet.";
+        const QString inUse = "This computer is already set up with this server.";
+        const QString here = "This server is on this computer, and this version of it cannot be "
+                             "followed from here. Update Tessavel Server.";
+        QTest::newRow("ready") << "san" << false << "READY" << 0 << 1 << "";
+        QTest::newRow("in use even when not synced") << "a" << true << "IN USE" << 1 << 0 << inUse;
+        QTest::newRow("in use and ready") << "san" << true << "IN USE" << 1 << 1 << inUse;
+        QTest::newRow("unsteady server here")
+            << "sant" << false << "THIS COMPUTER" << 4 << 0 << here;
+        QTest::newRow("steady server here") << "santy" << false << "READY" << 0 << 1 << "";
+        QTest::newRow("not accepting before not synced")
+            << "n" << false << "NOT ACCEPTING" << 4 << 0 << notReady;
+        QTest::newRow("not synced") << "an" << false << "NOT SYNCED YET" << 4 << 0 << notReady;
+        QTest::newRow("silent, yet can be set up")
+            << "sa" << false << "NOT ANSWERING" << 4 << 0 << "";
+    }
+
+    void serverRules()
+    {
+        QFETCH(QString, flags);
+        QFETCH(bool, inUse);
+        const DiscoveredServer s = server("a", "10.0.0.5", flags.toLatin1());
+        const QString current = inUse ? s.address : QString("10.0.0.6");
+        InstChip::Tone tone = InstChip::Go;
+        QTEST(serverStatusWord(s, current, &tone), "word");
+        QTEST(int(tone), "tone");
+        QTEST(readyCount({s}), "ready");
+        QTEST(setupTooltip(&s, current), "tooltip");
+        QCOMPARE(canSetUpWith(s, current), setupTooltip(&s, current).isEmpty());
+    }
+
+    void clockPanel_data()
+    {
+        QTest::addColumn<ClockState>("state");
+        QTest::addColumn<qint64>("offsetMs");      // server minus this clock; 0x7fff…: no answer
+        QTest::addColumn<qint64>("lastSyncAgoMs"); // -1: never
+        QTest::addColumn<qint64>("heardAgoMs");
+        QTest::addColumn<QString>("texts"); // status | offset | last sync | heard
+        const qint64 none = std::numeric_limits<qint64>::max();
+        QTest::newRow("never synced, no server")
+            << ClockState::None << none << -1ll << -1ll << "No server||never|never";
+        QTest::newRow("in sync, sign never shown")
+            << ClockState::Sync << -1234ll << 5000ll << 99'999ll
+            << "In sync - Lab|1.234 s|22:13:15|99 s ago";
+        QTest::newRow("off and ahead, offset as a span")
+            << ClockState::Off << -12'345ll << 3'600'000ll << 100'000ll
+            << "Clock is off - 12 s ahead of Lab|12 s|21:13:20|1 min ago";
+        QTest::newRow("off and behind, under ten seconds")
+            << ClockState::Off << 9999ll << 3'600'000ll << 0ll
+            << "Clock is off - 9 s behind Lab|9.999 s|21:13:20|0 s ago";
+        QTest::newRow("lost, synced on an earlier day")
+            << ClockState::Lost << none << 2 * 86'400'000ll << -1ll
+            << "Server not heard - Last synced 2 days ago||12 Nov 2023|no answer";
+        QTest::newRow("wrong")
+            << ClockState::Wrong << 5ll << 3000ll << 1000ll
+            << "Clock wrong - Earlier than its last sync|0.005 s|22:13:17|1 s ago";
+    }
+
+    void clockPanel()
+    {
+        QFETCH(ClockState, state);
+        QFETCH(qint64, offsetMs);
+        QFETCH(qint64, lastSyncAgoMs);
+        const bool answered = offsetMs != std::numeric_limits<qint64>::max();
+        const qint64 last = lastSyncAgoMs < 0 ? 0 : kNow - lastSyncAgoMs;
+        QFETCH(qint64, heardAgoMs);
+        QFETCH(QString, texts);
+        const ClockPanelView v = clockPanelView({state,
+                                                 {kNow, answered, answered ? offsetMs : 0, last},
+                                                 "Lab",
+                                                 state != ClockState::None,
+                                                 heardAgoMs});
+        QCOMPARE(QStringList({v.status, (v.offset + " " + v.offsetUnit).trimmed(), v.lastSync,
+                              (v.heard + " " + v.heardUnit).trimmed()})
+                     .join('|'),
+                 texts);
+        QCOMPARE(v.ledBad, state == ClockState::Wrong);
+        QVERIFY(v.dateLine.startsWith("Tuesday, November 14, 2023  ·  "));
+    }
+
+    void listKeepsSelectionAndQuietText()
+    {
+        auto watcher = stillWatcher(time);
+        ConnectWindow w(watcher.get());
+        QCOMPARE(w.currentAddress, QString("192.0.2.9"));
+        QVERIFY(w.syncButton->isEnabled() && w.removeButton->isEnabled());
+
+        // Watching off takes the login switch with it, without telling the application.
+        QSignalSpy login(&w, &ConnectWindow::startAtLoginToggled);
+        w.setWatching(true);
+        w.setStartAtLogin(true);
+        w.watchToggle->click();
+        QVERIFY(!w.loginToggle->isChecked() && !w.loginToggle->isEnabled());
+        QCOMPARE(login.size(), 0);
+        QCOMPARE(w.watchNote->text(), QString("Optional"));
+
+        // Only one row can be set up with: it is selected by itself.
+        const QList<DiscoveredServer> first{server("here", "127.0.0.1", "sant"),
+                                            server("used", "192.0.2.9", "san"),
+                                            server("b", "192.0.2.7", "san")};
+        w.onFound(first);
+        QCOMPARE(selectedRow(w), 2);
+        QCOMPARE(w.statusLine->text(), QString("Found 3 servers (2 ready)."));
+        QCOMPARE(chip(w, 1), QString("IN USE"));
+        QVERIFY(w.setupLine->text().startsWith("Set up. This computer syncs with Server used "));
+        QCOMPARE(QSettings().value("server/name").toString(), QString("Server used"));
+
+        // The selected server stays selected by its id after it moved.
+        const QList<DiscoveredServer> moved{server("b", "192.0.2.7", "san"),
+                                            server("c", "192.0.2.8", "san")};
+        w.onFound(moved);
+        w.table->selectRow(0);
+        w.onFound(QList<DiscoveredServer>{moved[1], moved[0]});
+        QCOMPARE(selectedRow(w), 1);
+        QCOMPARE(w.statusLine->text(), QString("Found 2 servers (2 ready)."));
+        w.table->clearSelection();
+        w.onFound(moved);
+        QCOMPARE(
+            w.statusLine->text(),
+            QString("Found 2 servers (2 ready). Select one, then click Set up this computer."));
+
+        // A quiet refresh leaves a flow's word alone unless the list's text changed.
+        w.statusLine->setText("Asked this computer to sync now.");
+        w.quietRefresh = true;
+        w.onFound(moved);
+        QCOMPARE(w.statusLine->text(), QString("Asked this computer to sync now."));
+        w.quietRefresh = true;
+        w.onFound({});
+        QCOMPARE(w.statusLine->text(),
+                 QString("No servers found. Turn on \"Advertise on network\" on "
+                         "the server, or use \"Enter IP address…\"."));
+    }
+
+    void flows()
+    {
+        auto watcher = stillWatcher(time);
+        ConnectWindow w(watcher.get());
+        QList<Dialogs::Seen> seen;
+        auto answer = [&seen](const QString& button) {
+            Dialogs::answerNext([&seen, button](const Dialogs::Seen& s) {
+                seen << s;
+                return Dialogs::Answer{button, {}};
+            });
+        };
+
+        // Nothing saved before the setup: the settings go back to the platform's default.
+        answer("Escape");
+        w.removeSetup();
+        QCOMPARE(seen.last().title, QString("Remove syncing"));
+        QCOMPARE(seen.last().informative,
+                 QString("Its time settings go back to Apple's time server (time.apple.com). "
+                         "You'll be asked for an administrator password."));
+        QCOMPARE(seen.last().buttons, QStringList({"Remove (Accept)", "Cancel (Reject)"}));
+        QCOMPARE(seen.last().defaultButton, QString("Cancel"));
+
+        // A silent server: the warning, then "Set up anyway" leads to the question.
+        w.onFound({server("q", "127.0.0.1", "san")});
+        answer("Set up anyway");
+        answer("Cancel");
+        w.setupSelected();
+        QCOMPARE(seen.size(), 3);
+        QCOMPARE(seen[1].text, QString("\"Server q\" did not answer a time request at 127.0.0.1 "
+                                       "just now."));
+        QCOMPARE(seen[1].buttons, QStringList({"Search again (Accept)", "Cancel (Reject)",
+                                               "Set up anyway (Destructive)"}));
+        QCOMPARE(seen[1].defaultButton, QString("Search again"));
+        QCOMPARE(seen[2].title, QString("Set up syncing"));
+        QCOMPARE(seen[2].defaultButton, QString());
+
+        // The password-free request file exists: no prompt, at once.
+        QDir().mkpath(Engine::Paths::stateDir());
+        QVERIFY(QFile(Engine::Paths::statePath("sync-now")).open(QIODevice::WriteOnly));
+        w.syncNow();
+        QCOMPARE(w.statusLine->text(), QString("Asked this computer to sync now."));
+    }
+
+    void typedAddress_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("warning"); // "": goes on to the administrator step
+        const QString notIpv4 = "That doesn't look like an IPv4 address. Enter it in the form "
+                                "10.0.0.5.";
+        QTest::newRow("three parts") << "10.0.0" << notIpv4;
+        QTest::newRow("host name") << "time.example.org" << notIpv4;
+        QTest::newRow("IPv6") << "::1" << notIpv4;
+        QTest::newRow("this computer, no steady server listed")
+            << "127.0.0.1"
+            << "127.0.0.1 is this computer. The server on it cannot be followed "
+               "from this same computer: the two would chase each other. Update "
+               "Tessavel Server, then search again.";
+        QTest::newRow("spaces around an address") << " 10.0.0.5 "
+                                                  << "";
+    }
+
+    void typedAddress()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, warning);
+        auto watcher = stillWatcher(time);
+        ConnectWindow w(watcher.get());
+        QString boxText = "none";
+        Dialogs::answerNext([&](const Dialogs::Seen&) { return Dialogs::Answer{"OK", typed}; });
+        if (!warning.isEmpty())
+            Dialogs::answerNext([&](const Dialogs::Seen& s) {
+                boxText = s.text;
+                return Dialogs::Answer{"OK", {}};
+            });
+        // A cancelled prompt: the status line says so and no box follows.
+        qputenv("TESSAVEL_OSASCRIPT_CANCEL", "1");
+        w.setupManual();
+        qunsetenv("TESSAVEL_OSASCRIPT_CANCEL");
+        QVERIFY(!Dialogs::hasPendingAnswers());
+        QCOMPARE(warning.isEmpty() ? w.statusLine->text() : boxText,
+                 warning.isEmpty() ? QString("Setup did not complete.") : warning);
+    }
+};
+
+QTEST_MAIN(TestConnectWindow)
+#include "tst_connectwindow.moc"

@@ -1,0 +1,154 @@
+// The main window in the lab against the real engine, tool, osascript and launchd stand-ins:
+// a lab server lists chronyd's address, chronyd answers the time requests. Started as root,
+// the test starts the lab server (only root enters the server's namespace) and runs itself
+// again as an unprivileged user, so that the tool is in self-test mode throughout.
+
+#include "tests/lab/labpeer.h"
+#include "tests/ui/uitest.h"
+#include "ui/connectwindow.h"
+#include "ui/dialogs.h"
+
+#include "discovery/app/discoveryclient.h"
+#include "engine/engine.h"
+#include "inst/instchip.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+
+#include <unistd.h>
+
+class TestConnectWindow : public QObject
+{
+    Q_OBJECT
+    FakeTime time;
+    QTemporaryDir root;
+    QList<Dialogs::Seen> seen;
+
+    void answer(const QString& button)
+    {
+        Dialogs::answerNext([this, button](const Dialogs::Seen& s) {
+            seen << s;
+            return Dialogs::Answer{button, {}};
+        });
+    }
+    static QString chip(ConnectWindow& w)
+    {
+        return w.table->cellWidget(0, 3)->findChild<InstChip*>()->text();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(geteuid() != 0, "the tool must never run as root here");
+        qputenv("TESSAVEL_CONNECT_TEST_ROOT", root.path().toUtf8());
+        qputenv("TESSAVEL_LAUNCHD_DIR", root.filePath("launchd").toUtf8());
+    }
+
+    void cleanupTestCase()
+    {
+        Engine::run({"remove"}, "Remove?");
+        const QString domain = "gui/" + QString::number(getuid()) + "/";
+        for (const char* label :
+             {"com.tessavel.connect.selftest", "com.tessavel.connect.settime.selftest"})
+            QProcess::execute(QStringLiteral(TV_LAUNCHCTL), {"bootout", domain + label});
+    }
+
+    void setUpSyncAndRemove_data()
+    {
+        QTest::addColumn<bool>("saved"); // the settings from before setup were recorded
+        QTest::addColumn<QString>("destination");
+        QTest::newRow("earlier settings saved") << true << "what they were before setup";
+        QTest::newRow("nothing saved") << false << "Apple's time server (time.apple.com)";
+    }
+
+    void setUpSyncAndRemove()
+    {
+        QFETCH(bool, saved);
+        QFETCH(QString, destination);
+        // The self-test systemsetup reads its settings from here; without it nothing is saved.
+        QFile settings(root.filePath("system-time-settings.plist"));
+        QVERIFY(saved ? settings.open(QIODevice::WriteOnly)
+                      : !settings.exists() || settings.remove());
+        settings.write("<plist><dict><key>timeServer</key><string>time.example.org</string>"
+                       "</dict></plist>\n");
+        settings.close();
+        seen.clear();
+        auto watcher = stillWatcher(time);
+        ConnectWindow w(watcher.get());
+        QSignalSpy watching(&w, &ConnectWindow::watchingToggled);
+        w.startScan();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.discovery->isScanning(), 5000);
+        QCOMPARE(w.statusLine->text(), QString("Found 1 server (1 ready)."));
+        QCOMPARE(chip(w), QString("READY"));
+
+        // The password prompt cancelled: nothing changes and no box follows.
+        answer("OK");
+        qputenv("TESSAVEL_OSASCRIPT_CANCEL", "1");
+        w.setupSelected();
+        qunsetenv("TESSAVEL_OSASCRIPT_CANCEL");
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(seen[0].text, QString("Set this computer to sync its clock with \"Lab clock\" "
+                                       "(192.0.2.2)?\n\nYou'll be asked for an administrator "
+                                       "password."));
+        QCOMPARE(w.statusLine->text(), QString("Setup did not complete."));
+        QCOMPARE(Engine::currentSetup().server, QString());
+
+        answer("OK");
+        answer("Keep in the Menu Bar");
+        w.setupSelected();
+        QCOMPARE(seen.size(), 3);
+        QCOMPARE(seen[2].buttons, QStringList({"Done (Accept)", "Keep in the Menu Bar (Action)",
+                                               "Quit Veridir (Action)"}));
+        QCOMPARE(seen[2].escapeButton, QString("Done"));
+        QCOMPARE(seen[2].defaultButton, QString("Done"));
+        QCOMPARE(watching.size(), 1);
+        QCOMPARE(w.statusLine->text(), QString("Done — syncing with \"Lab clock\"."));
+        QCOMPARE(chip(w), QString("IN USE"));
+        QVERIFY(
+            w.setupLine->text().startsWith("Set up. This computer syncs with Lab clock on its"));
+        QVERIFY(!w.setupButton->isEnabled());
+        QCOMPARE(w.setupButton->toolTip(),
+                 QString("This computer is already set up with this server."));
+
+        w.syncNow();
+        QCOMPARE(w.statusLine->text(), QString("Asked this computer to sync now."));
+
+        answer("Remove");
+        answer("OK");
+        w.removeSetup();
+        QCOMPARE(seen.size(), 5);
+        QCOMPARE(seen[4].text, "This computer no longer syncs with 192.0.2.2. Its time settings "
+                               "are back to " +
+                                   destination + ".");
+        QCOMPARE(w.statusLine->text(), QString("Removed — no longer syncing with 192.0.2.2."));
+        QCOMPARE(Engine::currentSetup().server, QString());
+        QCOMPARE(chip(w), QString("READY"));
+        QVERIFY(!w.removeButton->isEnabled() && !w.syncButton->isEnabled());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (geteuid() != 0) {
+        QApplication app(argc, argv);
+        TestConnectWindow test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    QCoreApplication app(argc, argv);
+    const LabPeer peer(LabPeer::serverAddress(),
+                       {"--no-ntp", "--json",
+                        R"({"id":"lab","name":"Lab clock","synced":true,"accepting":true})"});
+    if (!peer.started()) return 1;
+    QProcess self;
+    self.setProcessChannelMode(QProcess::ForwardedChannels);
+    self.start(QStringLiteral(TV_SOURCE_DIR "/tests/asuser.sh"),
+               QStringList{QCoreApplication::applicationFilePath()} + app.arguments().mid(1));
+    self.waitForFinished(-1);
+    return self.exitStatus() == QProcess::NormalExit ? self.exitCode() : 1;
+}
+
+#include "tst_connectwindow_lab.moc"

@@ -1,0 +1,55 @@
+#include "ui/serverrules.h"
+
+QString serverStatusWord(const DiscoveredServer& s, const QString& currentAddress,
+                         InstChip::Tone* tone)
+{
+    InstChip::Tone t = InstChip::Neutral;
+    QString word;
+    if (s.address == currentAddress) {
+        word = QStringLiteral("IN USE");
+        t = InstChip::Info;
+    } else if (s.thisComputer && !s.steady) {
+        word = QStringLiteral("THIS COMPUTER");
+    } else if (isReady(s)) {
+        word = QStringLiteral("READY");
+        t = InstChip::Go;
+    } else if (!s.accepting) {
+        word = QStringLiteral("NOT ACCEPTING");
+    } else if (!s.synced) {
+        word = QStringLiteral("NOT SYNCED YET");
+    } else {
+        word = QStringLiteral("NOT ANSWERING");
+    }
+    if (tone) *tone = t;
+    return word;
+}
+
+bool isReady(const DiscoveredServer& s)
+{
+    return s.synced && s.accepting && s.answering;
+}
+
+int readyCount(const QList<DiscoveredServer>& servers)
+{
+    int n = 0;
+    for (const DiscoveredServer& s : servers)
+        if (isReady(s) && (!s.thisComputer || s.steady)) ++n;
+    return n;
+}
+
+bool canSetUpWith(const DiscoveredServer& s, const QString& currentAddress)
+{
+    return s.synced && s.accepting && !(s.thisComputer && !s.steady) && s.address != currentAddress;
+}
+
+QString setupTooltip(const DiscoveredServer* s, const QString& currentAddress)
+{
+    if (!s) return QStringLiteral("Select a server in the list first.");
+    if (canSetUpWith(*s, currentAddress)) return QString();
+    if (s->thisComputer && !s->steady)
+        return QStringLiteral("This server is on this computer, and this version of it cannot "
+                              "be followed from here. Update Tessavel Server.");
+    if (s->address == currentAddress)
+        return QStringLiteral("This computer is already set up with this server.");
+    return QStringLiteral("This server is not ready yet.");
+}

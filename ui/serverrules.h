@@ -1,0 +1,20 @@
+#pragma once
+// The main window's rules over the server list: status words, readiness, what can be set up.
+
+#include "discovery/app/discoveredserver.h"
+#include "inst/instchip.h"
+
+#include <QList>
+#include <QString>
+
+// The first matching word: "IN USE", "THIS COMPUTER", "READY", "NOT ACCEPTING",
+// "NOT SYNCED YET", "NOT ANSWERING"; its chip tone in tone when given.
+QString serverStatusWord(const DiscoveredServer& server, const QString& currentAddress,
+                         InstChip::Tone* tone = nullptr);
+bool isReady(const DiscoveredServer& server);
+// Ready servers, but a server of this computer only when it is steady.
+int readyCount(const QList<DiscoveredServer>& servers);
+// Synced, accepting, not an unsteady server of this computer, and not the one in use.
+bool canSetUpWith(const DiscoveredServer& server, const QString& currentAddress);
+// The set-up button's tooltip for the selection (null: none); empty while it can be used.
+QString setupTooltip(const DiscoveredServer* selected, const QString& currentAddress);
