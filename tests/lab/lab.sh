@@ -14,23 +14,20 @@
 #   LAB_DIR          a private folder; write process ids to $LAB_DIR/pids to have them stopped
 set -euo pipefail
 
-[ "${1:-}" = run ] || { echo "usage: lab.sh run [--no-chrony] -- COMMAND [ARGS...]" >&2; exit 2; }
+fail() { echo "$2" >&2; exit "$1"; }
+[ "${1:-}" = run ] || fail 2 "usage: lab.sh run [--no-chrony] -- COMMAND [ARGS...]"
 shift
 chrony=1
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
-  case "$1" in
-    --no-chrony) chrony=0 ;;
-    *) echo "lab.sh: unknown option $1" >&2; exit 2 ;;
-  esac
+  [ "$1" = --no-chrony ] || fail 2 "lab.sh: unknown option $1"
+  chrony=0
   shift
 done
 [ "${1:-}" = "--" ] && shift
-[ $# -gt 0 ] || { echo "lab.sh: no command" >&2; exit 2; }
-[ "$(id -u)" -eq 0 ] || { echo "lab.sh: needs root (ip netns)" >&2; exit 1; }
+[ $# -gt 0 ] || fail 2 "lab.sh: no command"
+[ "$(id -u)" -eq 0 ] || fail 1 "lab.sh: needs root (ip netns)"
 
-id=$$
-cns="tvc$id"
-sns="tvs$id"
+cns="tvc$$" sns="tvs$$"
 dir=$(mktemp -d /tmp/tvlab.XXXXXX)
 chmod 755 "$dir"
 : >"$dir/pids"
@@ -38,15 +35,11 @@ chmod 755 "$dir"
 teardown() {
   local rc=$?
   trap - EXIT INT TERM
-  if [ -s "$dir/pids" ]; then
-    while read -r pid; do
-      [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    done <"$dir/pids"
-    sleep 0.2
-    while read -r pid; do
-      [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null || true
-    done <"$dir/pids"
-  fi
+  # What is listed gets a moment to end, then is killed.
+  for sig in TERM KILL; do
+    while read -r pid; do kill -"$sig" "$pid" 2>/dev/null || true; done <"$dir/pids"
+    if [ $sig = TERM ] && [ -s "$dir/pids" ]; then sleep 0.2; fi
+  done
   ip netns del "$cns" 2>/dev/null || true
   ip netns del "$sns" 2>/dev/null || true
   rm -rf "$dir"
@@ -58,46 +51,29 @@ trap 'exit 130' INT TERM
 ip netns add "$cns"
 ip netns add "$sns"
 ip link add "${cns}v" type veth peer name "${sns}v"
-ip link set "${cns}v" netns "$cns"
-ip link set "${sns}v" netns "$sns"
-ip -n "$cns" link set lo up
-ip -n "$sns" link set lo up
-ip -n "$cns" addr add 192.0.2.1/24 broadcast 192.0.2.255 dev "${cns}v"
-ip -n "$sns" addr add 192.0.2.2/24 broadcast 192.0.2.255 dev "${sns}v"
-spare=""
-for a in $(seq 3 20); do
-  spare="$spare 192.0.2.$a"
-  ip -n "$sns" addr add "192.0.2.$a/24" broadcast 192.0.2.255 dev "${sns}v"
+spare=$(seq -f '192.0.2.%g' -s ' ' 3 20)
+for ns in "$cns" "$sns"; do
+  ip link set "${ns}v" netns "$ns"
+  ip -n "$ns" link set lo up
 done
+ip -n "$cns" addr add 192.0.2.1/24 broadcast 192.0.2.255 dev "${cns}v"
+for a in 192.0.2.2 $spare; do ip -n "$sns" addr add "$a/24" broadcast 192.0.2.255 dev "${sns}v"; done
 ip -n "$cns" link set "${cns}v" up
 ip -n "$sns" link set "${sns}v" up
 # A default route lets the limited broadcast 255.255.255.255 leave by the lab's interface.
 ip -n "$cns" route add default via 192.0.2.2
 
 if [ $chrony -eq 1 ]; then
-  cat >"$dir/chrony.conf" <<CONF
-# No sources: serve the local clock. -x below keeps chronyd's hands off the clock itself.
-local stratum 8
-allow all
-bindaddress 192.0.2.2
-port 123
-cmdport 0
-pidfile $dir/chronyd.pid
-CONF
-  # -x: never adjust the system clock; namespaces do not isolate it.
+  # No sources: serve the local clock. -x: never adjust the system clock, which namespaces do
+  # not isolate.
+  printf '%s\n' "local stratum 8" "allow all" "bindaddress 192.0.2.2" "port 123" "cmdport 0" \
+    "pidfile $dir/chronyd.pid" >"$dir/chrony.conf"
   ip netns exec "$sns" chronyd -x -d -u root -f "$dir/chrony.conf" >"$dir/chronyd.log" 2>&1 &
   echo $! >>"$dir/pids"
-  for _ in $(seq 50); do
-    ip netns exec "$sns" ss -Hlun 'sport = :123' | grep -q 192.0.2.2 && break
-    sleep 0.1
-  done
-  ip netns exec "$sns" ss -Hlun 'sport = :123' | grep -q 192.0.2.2 ||
-    { echo "lab.sh: chronyd did not start:" >&2; cat "$dir/chronyd.log" >&2; exit 1; }
+  listening() { ip netns exec "$sns" ss -Hlun 'sport = :123' | grep -q 192.0.2.2; }
+  for _ in $(seq 100); do listening && break || sleep 0.1; done
+  listening || fail 1 "lab.sh: chronyd did not start: $(cat "$dir/chronyd.log")"
 fi
 
-set +e
-ip netns exec "$cns" env LAB_CLIENT=192.0.2.1 LAB_SERVER=192.0.2.2 \
-  LAB_SPARE="${spare# }" LAB_SERVER_NS="$sns" LAB_DIR="$dir" "$@"
-status=$?
-set -e
-exit $status
+ip netns exec "$cns" env LAB_CLIENT=192.0.2.1 LAB_SERVER=192.0.2.2 LAB_SPARE="$spare" \
+  LAB_SERVER_NS="$sns" LAB_DIR="$dir" "$@"
