@@ -1,17 +1,8 @@
 #!/usr/bin/env bash
-# The lab network: two network namespaces, "client" and "server", joined by a veth pair on
-# 192.0.2.0/24 (TEST-NET-1, never routed), with chronyd serving NTP on the server side.
-#
+# The lab network (tests/lab/README.md): namespaces "client" and "server" joined by a veth pair
+# on 192.0.2.0/24 (TEST-NET-1, never routed), chronyd serving NTP on the server side.
 #   lab.sh run [--no-chrony] -- COMMAND [ARGS...]
-#
-# runs COMMAND inside the client namespace and exits with its status. Everything the lab made
-# (namespaces, chronyd, the processes whose ids land in $LAB_DIR/pids) is removed on exit,
-# also when COMMAND fails or the script is interrupted. COMMAND sees:
-#   LAB_CLIENT       192.0.2.1, the client's address
-#   LAB_SERVER       192.0.2.2, chronyd's address
-#   LAB_SPARE        192.0.2.3 to 192.0.2.20, more server addresses, free for test peers
-#   LAB_SERVER_NS    the server namespace, for `ip netns exec`
-#   LAB_DIR          a private folder; write process ids to $LAB_DIR/pids to have them stopped
+# runs COMMAND in the client namespace and removes all the lab made, also on failure.
 set -euo pipefail
 
 fail() { echo "$2" >&2; exit "$1"; }
@@ -20,18 +11,14 @@ shift
 chrony=1
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   [ "$1" = --no-chrony ] || fail 2 "lab.sh: unknown option $1"
-  chrony=0
-  shift
+  chrony=0 && shift
 done
 [ "${1:-}" = "--" ] && shift
 [ $# -gt 0 ] || fail 2 "lab.sh: no command"
 [ "$(id -u)" -eq 0 ] || fail 1 "lab.sh: needs root (ip netns)"
 
-cns="tvc$$" sns="tvs$$"
-dir=$(mktemp -d /tmp/tvlab.XXXXXX)
-chmod 755 "$dir"
-: >"$dir/pids"
-
+cns="tvc$$" sns="tvs$$" dir=$(mktemp -d /tmp/tvlab.XXXXXX)
+chmod 755 "$dir" && : >"$dir/pids"
 teardown() {
   local rc=$?
   trap - EXIT INT TERM
@@ -48,18 +35,13 @@ teardown() {
 trap teardown EXIT
 trap 'exit 130' INT TERM
 
-ip netns add "$cns"
-ip netns add "$sns"
+ip netns add "$cns" && ip netns add "$sns"
 ip link add "${cns}v" type veth peer name "${sns}v"
 spare=$(seq -f '192.0.2.%g' -s ' ' 3 20)
-for ns in "$cns" "$sns"; do
-  ip link set "${ns}v" netns "$ns"
-  ip -n "$ns" link set lo up
-done
+for ns in "$cns" "$sns"; do ip link set "${ns}v" netns "$ns" && ip -n "$ns" link set lo up; done
 ip -n "$cns" addr add 192.0.2.1/24 broadcast 192.0.2.255 dev "${cns}v"
 for a in 192.0.2.2 $spare; do ip -n "$sns" addr add "$a/24" broadcast 192.0.2.255 dev "${sns}v"; done
-ip -n "$cns" link set "${cns}v" up
-ip -n "$sns" link set "${sns}v" up
+for ns in "$cns" "$sns"; do ip -n "$ns" link set "${ns}v" up; done
 # A default route lets the limited broadcast 255.255.255.255 leave by the lab's interface.
 ip -n "$cns" route add default via 192.0.2.2
 

@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 
 class LabPeer
 {
@@ -14,21 +13,20 @@ public:
     // Runs tests/lab's labserver on address with the given options; inServerNamespace false
     // runs it beside the test, on "this computer".
     LabPeer(const QString& address, const QStringList& options, bool inServerNamespace = true)
-        : m_address(address)
     {
         static int serial = 0;
         const QString dir = labDir().isEmpty() ? QDir::tempPath() : labDir();
         const QString ready = dir + QString("/peer-%1-%2.ready").arg(address).arg(++serial);
         QFile::remove(ready);
-        const QStringList args{TV_BINARY_DIR "/tests/lab/labserver", "--address", address,
-                               "--ready-file", ready};
+        const QStringList args = QStringList{TV_BINARY_DIR "/tests/lab/labserver", "--address",
+                                             address, "--ready-file", ready} +
+                                 options;
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         if (inServerNamespace)
-            m_process.start("ip",
-                            QStringList{"netns", "exec", qEnvironmentVariable("LAB_SERVER_NS")} +
-                                args + options);
+            m_process.start(
+                "ip", QStringList{"netns", "exec", qEnvironmentVariable("LAB_SERVER_NS")} + args);
         else
-            m_process.start(args.first(), args.mid(1) + options);
+            m_process.start(args.first(), args.mid(1));
         if (!m_process.waitForStarted(5000)) return;
         // lab.sh stops whatever is listed here, should this test die before its destructor.
         QFile pids(labDir() + "/pids");
@@ -40,16 +38,11 @@ public:
     }
     ~LabPeer()
     {
-        if (m_process.state() == QProcess::NotRunning) return;
         m_process.terminate();
         if (!m_process.waitForFinished(2000)) m_process.kill(), m_process.waitForFinished(2000);
     }
-    LabPeer(const LabPeer&) = delete;
-    LabPeer& operator=(const LabPeer&) = delete;
 
     bool started() const { return m_started; }
-    QString address() const { return m_address; }
-
     // The environment of tests/lab/lab.sh.
     static QString serverAddress() { return qEnvironmentVariable("LAB_SERVER"); }
     static QStringList spareAddresses()
@@ -61,6 +54,5 @@ public:
 private:
     static QString labDir() { return qEnvironmentVariable("LAB_DIR"); }
     QProcess m_process;
-    QString m_address;
     bool m_started = false;
 };

@@ -1,7 +1,7 @@
 // The lab server: a test peer that plays a time server on one lab address. It answers
 // discovery queries (correctly or in a chosen wrong way), answers beacon reports with heard
 // answers and logs them, and answers SNTP with a chosen offset or fault. Several may run at
-// once, each on its own address. Runs until SIGTERM or SIGINT.
+// once, each on its own address. tests/lab/README.md lists its options.
 #include "datagram.h"
 
 #include <nlohmann/json.hpp>
@@ -28,18 +28,7 @@
 
 namespace {
 
-const char* const kHelp =
-    "usage: labserver --address A [options]\n"
-    "  --json TEXT        the discovery answer's payload, a JSON object (default {})\n"
-    "  --send KIND        what answers a query, repeatable: reply (default) stale no-nonce\n"
-    "                     announce type=N length=N trailing=N oversize malformed array short\n"
-    "  --no-discovery     leave queries unanswered; --delay MS: wait before answering one\n"
-    "  --heard MODE       normal silent other-id upper-id short-length type4\n"
-    "  --report-log FILE  append \"unicast|broadcast PAYLOAD\" per beacon report\n"
-    "  --ntp-offset MS    the served clock's offset; --ntp-fault F: none mode stratum0 leap3\n"
-    "                     originate short silent; --no-ntp; --ntp-loopback: on 127.0.0.1 too\n"
-    "  --ready-file FILE  written once every socket is bound\n";
-
+using Clock = std::chrono::steady_clock;
 const std::set<std::string> kFlags{"--no-discovery", "--no-ntp", "--ntp-loopback"};
 const std::set<std::string> kValued{"--address",    "--json",      "--send",
                                     "--delay",      "--heard",     "--report-log",
@@ -49,13 +38,9 @@ std::map<std::string, std::string> g_opt{
 std::vector<std::string> g_sends;
 int g_delayMs = 0;
 long long g_ntpOffsetMs = 0;
+// Delayed answers wait here rather than in a sleep, so that SNTP and later queries are served.
+std::deque<std::pair<Clock::time_point, std::function<void()>>> g_delayed;
 volatile std::sig_atomic_t g_stop = 0;
-
-[[noreturn]] void usage()
-{
-    std::fputs(kHelp, stderr);
-    std::exit(2);
-}
 
 int udpSocket(in_addr_t addr, uint16_t port)
 {
@@ -137,25 +122,6 @@ std::string answer(const std::string& kind, const std::string& json, const std::
     return framed(kTypeReply, big, big.size());
 }
 
-// Delayed answers wait here rather than in a sleep, so that SNTP and later queries are
-// served in the meantime.
-using Clock = std::chrono::steady_clock;
-std::deque<std::pair<Clock::time_point, std::function<void()>>> g_delayed;
-
-void sendDue()
-{
-    for (; !g_delayed.empty() && g_delayed.front().first <= Clock::now(); g_delayed.pop_front())
-        g_delayed.front().second();
-}
-
-int msUntilNextDue(int most)
-{
-    if (g_delayed.empty()) return most;
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(g_delayed.front().first - Clock::now());
-    return int(std::clamp<long long>(left.count(), 0, most));
-}
-
 // fd: the socket whose address the answer must come from.
 void onDiscovery(int fd, const Received& r)
 {
@@ -171,7 +137,6 @@ void onDiscovery(int fd, const Received& r)
                 answer(kind, g_opt["--json"], n.is_string() ? n.get<std::string>() : "");
             if (!a.empty()) g_delayed.emplace_back(due, [=] { reply(fd, r, a.data(), a.size()); });
         }
-        sendDue();
     } else if (u->type == discovery::kTypeReport) {
         if (g_opt.count("--report-log")) {
             const bool broadcast =
@@ -225,47 +190,47 @@ void onSntp(int fd, const Received& r)
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
+    bool usable = true;
+    for (int i = 1; usable && i < argc; ++i) {
         const std::string a = argv[i];
         const bool flag = kFlags.count(a) > 0;
-        if (!flag && (!kValued.count(a) || ++i >= argc)) usage();
-        if (a == "--send") g_sends.push_back(argv[i]);
-        if (a != "--send") g_opt[a] = flag ? "" : argv[i];
+        usable = flag || (kValued.count(a) && ++i < argc);
+        if (usable && a == "--send") g_sends.push_back(argv[i]);
+        if (usable && a != "--send") g_opt[a] = flag ? "" : argv[i];
     }
-    if (!g_opt.count("--address") || g_opt["--address"].empty()) usage();
-    if (g_sends.empty()) g_sends.push_back("reply");
-    g_delayMs = std::stoi(g_opt["--delay"]);
-    if (g_opt.count("--ntp-offset")) g_ntpOffsetMs = std::stoll(g_opt["--ntp-offset"]);
-    const bool ntp = !g_opt.count("--no-ntp");
     in_addr own{};
-    if (inet_pton(AF_INET, g_opt["--address"].c_str(), &own) != 1) {
-        std::fprintf(stderr, "labserver: not an IPv4 address: %s\n", g_opt["--address"].c_str());
+    if (!usable || inet_pton(AF_INET, g_opt["--address"].c_str(), &own) != 1) {
+        std::fputs("usage: labserver --address IPV4 [options] (tests/lab/README.md)\n", stderr);
         return 2;
     }
+    if (g_sends.empty()) g_sends.push_back("reply");
+    g_delayMs = std::stoi(g_opt["--delay"]);
+    g_ntpOffsetMs = std::stoll(g_opt.count("--ntp-offset") ? g_opt["--ntp-offset"] : "0");
     std::signal(SIGTERM, [](int) { g_stop = 1; });
     std::signal(SIGINT, [](int) { g_stop = 1; });
 
     // Broadcasts reach only sockets bound to the wildcard address; unicast to our address
     // prefers the socket bound to it, so several lab servers can share the port.
-    const int wildcard = udpSocket(htonl(INADDR_ANY), discovery::kDiscoveryPort);
-    const int unicast = udpSocket(own.s_addr, discovery::kDiscoveryPort);
-    const int sntp = ntp ? udpSocket(own.s_addr, 123) : -1;
-    const int sntpLoop =
-        ntp && g_opt.count("--ntp-loopback") ? udpSocket(htonl(INADDR_LOOPBACK), 123) : -1;
+    const bool ntp = !g_opt.count("--no-ntp"), loopback = g_opt.count("--ntp-loopback");
+    pollfd fds[4] = {{udpSocket(htonl(INADDR_ANY), discovery::kDiscoveryPort), POLLIN, 0},
+                     {udpSocket(own.s_addr, discovery::kDiscoveryPort), POLLIN, 0},
+                     {ntp ? udpSocket(own.s_addr, 123) : -1, POLLIN, 0}, // poll skips fd -1
+                     {ntp && loopback ? udpSocket(htonl(INADDR_LOOPBACK), 123) : -1, POLLIN, 0}};
     if (g_opt.count("--ready-file")) std::ofstream(g_opt["--ready-file"]) << getpid() << "\n";
-
-    // poll skips entries with a negative descriptor.
-    pollfd fds[4] = {
-        {wildcard, POLLIN, 0}, {unicast, POLLIN, 0}, {sntp, POLLIN, 0}, {sntpLoop, POLLIN, 0}};
     while (!g_stop) {
-        const int ready = poll(fds, 4, msUntilNextDue(200));
-        sendDue();
+        const auto next = g_delayed.empty() ? Clock::now() + std::chrono::milliseconds(200)
+                                            : g_delayed.front().first;
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
+        const int ready = poll(fds, 4, int(std::clamp<long long>(wait.count(), 0, 200)));
+        for (; !g_delayed.empty() && g_delayed.front().first <= Clock::now(); g_delayed.pop_front())
+            g_delayed.front().second();
         if (ready <= 0) continue;
         Received r;
         // A broadcast is answered from our own address, a query by loopback from loopback.
-        if ((fds[0].revents & POLLIN) && receive(wildcard, r))
-            onDiscovery(r.to.s_addr == htonl(INADDR_LOOPBACK) ? wildcard : unicast, r);
-        if ((fds[1].revents & POLLIN) && receive(unicast, r)) r.to = own, onDiscovery(unicast, r);
+        if ((fds[0].revents & POLLIN) && receive(fds[0].fd, r))
+            onDiscovery(r.to.s_addr == htonl(INADDR_LOOPBACK) ? fds[0].fd : fds[1].fd, r);
+        if ((fds[1].revents & POLLIN) && receive(fds[1].fd, r))
+            r.to = own, onDiscovery(fds[1].fd, r);
         for (int k : {2, 3})
             if ((fds[k].revents & POLLIN) && receive(fds[k].fd, r)) onSntp(fds[k].fd, r);
     }
