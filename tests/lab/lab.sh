@@ -9,11 +9,9 @@ fail() { echo "$2" >&2; exit "$1"; }
 [ "${1:-}" = run ] || fail 2 "usage: lab.sh run [--no-chrony] -- COMMAND [ARGS...]"
 shift
 chrony=1
-while [ $# -gt 0 ] && [ "$1" != "--" ]; do
-  [ "$1" = --no-chrony ] || fail 2 "lab.sh: unknown option $1"
-  chrony=0 && shift
-done
-[ "${1:-}" = "--" ] && shift
+while [ "${1:-}" = --no-chrony ]; do chrony=0 && shift; done
+[ $# -eq 0 ] || [ "$1" = -- ] || fail 2 "lab.sh: unknown option $1"
+[ $# -gt 0 ] && shift
 [ $# -gt 0 ] || fail 2 "lab.sh: no command"
 [ "$(id -u)" -eq 0 ] || fail 1 "lab.sh: needs root (ip netns)"
 
@@ -27,8 +25,7 @@ teardown() {
     while read -r pid; do kill -"$sig" "$pid" 2>/dev/null || true; done <"$dir/pids"
     if [ $sig = TERM ] && [ -s "$dir/pids" ]; then sleep 0.2; fi
   done
-  ip netns del "$cns" 2>/dev/null || true
-  ip netns del "$sns" 2>/dev/null || true
+  for ns in "$cns" "$sns"; do ip netns del "$ns" 2>/dev/null || true; done
   rm -rf "$dir"
   exit "$rc"
 }
@@ -46,8 +43,7 @@ for ns in "$cns" "$sns"; do ip -n "$ns" link set "${ns}v" up; done
 ip -n "$cns" route add default via 192.0.2.2
 
 if [ $chrony -eq 1 ]; then
-  # No sources: serve the local clock. -x: never adjust the system clock, which namespaces do
-  # not isolate.
+  # No sources: serve the local clock. -x: never adjust the clock, which namespaces share.
   printf '%s\n' "local stratum 8" "allow all" "bindaddress 192.0.2.2" "port 123" "cmdport 0" \
     "pidfile $dir/chronyd.pid" >"$dir/chrony.conf"
   ip netns exec "$sns" chronyd -x -d -u root -f "$dir/chrony.conf" >"$dir/chronyd.log" 2>&1 &

@@ -1,7 +1,6 @@
 // Starts a lab server for one test and stops it again, also when the test fails.
 #pragma once
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -15,18 +14,13 @@ public:
     LabPeer(const QString& address, const QStringList& options, bool inServerNamespace = true)
     {
         static int serial = 0;
-        const QString dir = labDir().isEmpty() ? QDir::tempPath() : labDir();
-        const QString ready = dir + QString("/peer-%1-%2.ready").arg(address).arg(++serial);
-        QFile::remove(ready);
-        const QStringList args = QStringList{TV_BINARY_DIR "/tests/lab/labserver", "--address",
-                                             address, "--ready-file", ready} +
-                                 options;
+        const QString ready = labDir() + QString("/peer-%1-%2.ready").arg(address).arg(++serial);
+        const QStringList ns{"ip", "netns", "exec", qEnvironmentVariable("LAB_SERVER_NS")};
+        QStringList args = inServerNamespace ? ns : QStringList();
+        args << TV_BINARY_DIR "/tests/lab/labserver"
+             << "--address" << address << "--ready-file" << ready << options;
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        if (inServerNamespace)
-            m_process.start(
-                "ip", QStringList{"netns", "exec", qEnvironmentVariable("LAB_SERVER_NS")} + args);
-        else
-            m_process.start(args.first(), args.mid(1));
+        m_process.start(args.first(), args.mid(1));
         if (!m_process.waitForStarted(5000)) return;
         // lab.sh stops whatever is listed here, should this test die before its destructor.
         QFile pids(labDir() + "/pids");
