@@ -1,7 +1,6 @@
-// The engine end to end: Engine::run through the osascript stand-in to a tool that records what
-// reaches it, then the setup and the password-free paths against the real tool in self-test
-// mode, its jobs run by the launchd stand-in, and what these lean on in the stand-ins. Built twice:
-// with the tool in the bundle, and without, where the shell finds it on the search path.
+// The engine end to end: Engine::run through the osascript stand-in to a recording tool, then
+// the setup and the password-free paths against the real tool in self-test mode, and what these
+// lean on in the stand-ins. Built with the tool in the bundle, and without (found on the path).
 #include "engine.h"
 #include "enginetesting.h"
 #include "plistxml.h"
@@ -28,11 +27,8 @@ class TestEngine : public QObject
     Q_OBJECT
     SelfTestRoot m_root;
 
-    L recorded() const // the recording tool's path, then its words
-    {
-        const L words = QString::fromUtf8(m_root.read("args")).split(QChar(0));
-        return words.mid(0, words.size() - 1); // none after the last terminator
-    }
+    // The recording tool's path and words, each ended by a NUL.
+    L recorded() const { return QString::fromUtf8(m_root.read("args")).chopped(1).split(QChar(0)); }
     static void recordTool(const QByteArray& out, const QByteArray& err, const char* exit)
     {
         qputenv("TV_RECORD_OUT", out), qputenv("TV_RECORD_ERR", err);
@@ -167,20 +163,18 @@ private slots:
         QCOMPARE(m_root.read(m_root.logPath()).count("sync against 192.0.2.2"), runs + 1);
 
         // Sent in whole seconds of UTC; the grant asked for with this user's id.
-        const QDateTime later = QDateTime::currentDateTimeUtc().addSecs(3600).toOffsetFromUtc(7200);
-        const auto setTo = [&](int s) {
-            return later.toUTC().addSecs(s).toString(Qt::ISODate) + "\n";
-        };
+        const QDateTime t = QDateTime::currentDateTimeUtc().addSecs(3600).toOffsetFromUtc(7200);
+        const auto setTo = [&](int s) { return t.addSecs(s).toUTC().toString(Qt::ISODate) + "\n"; };
         const QRegularExpression refusal("^2020-01-01T00:00:00Z is earlier than this Mac's last "
                                          "sync \\(20.{17}Z\\)\\. The clock was not changed\\.$");
         const QString ask =
             "Tessavel Veridir needs an administrator password to set this Mac's clock";
         QString error = "keep";
-        QCOMPARE(Engine::setClock(later, false, &error), S::Set);
+        QCOMPARE(Engine::setClock(t, false, &error), S::Set);
         QCOMPARE(m_root.read("clock-set-to"), setTo(0));
         QCOMPARE(QString::fromUtf8(m_root.read("prompt")), ask + ".");
         QVERIFY(!Engine::canSetClockWithoutPassword());
-        QCOMPARE(Engine::setClock(later.addSecs(60), true), S::Set);
+        QCOMPARE(Engine::setClock(t.addSecs(60), true), S::Set);
         QCOMPARE(QString::fromUtf8(m_root.read("prompt")),
                  ask + ", and to let you set it from here without one from now on.");
         QVERIFY(Engine::canSetClockWithoutPassword());
@@ -188,7 +182,7 @@ private slots:
         // answer is told from the one before it by its nonce.
         qputenv("TESSAVEL_OSASCRIPT_CANCEL", "1");
         error = "keep";
-        QCOMPARE(Engine::setClock(later.addSecs(120), true, &error), S::Set);
+        QCOMPARE(Engine::setClock(t.addSecs(120), true, &error), S::Set);
         QCOMPARE(error, "keep");
         QCOMPARE(m_root.read("clock-set-to"), setTo(120));
         QCOMPARE(Engine::setClock(QDateTime({2020, 1, 1}, {}, Qt::UTC), false, &error), S::Refused);
@@ -197,10 +191,10 @@ private slots:
         QVERIFY(waitFor([] { return !Engine::canSetClockWithoutPassword(); }));
 
         qunsetenv("TESSAVEL_OSASCRIPT_CANCEL"); // granted anew, then the job gone
-        QCOMPARE(Engine::setClock(later.addSecs(180), true), S::Set);
+        QCOMPARE(Engine::setClock(t.addSecs(180), true), S::Set);
         m_root.launchctl({"bootout", SelfTestRoot::domain() + "/" + SelfTestRoot::kSetTimeLabel});
         Engine::setAnswerDeadlineForTests(600);
-        QCOMPARE(Engine::setClock(later, false, &error), S::Failed);
+        QCOMPARE(Engine::setClock(t, false, &error), S::Failed);
         QCOMPARE(error,
                  "The clock was not set: the job that sets it without a password did not answer.");
         QVERIFY(!Engine::giveUpSettingClockWithoutPassword());

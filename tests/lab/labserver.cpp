@@ -68,25 +68,23 @@ std::string answer(const std::string& kind, const std::string& json, const std::
     return framed(kTypeReply, big, big.size());
 }
 
-// Answers from the socket whose address the answer must come from; delayed answers wait on a
-// timer, so that SNTP and later queries are served meanwhile.
+// Answers go out of from, the socket of the right address; delayed ones wait on a timer.
 void onDiscovery(QUdpSocket* from, const QNetworkDatagram& d)
 {
     const std::string data = d.data().toStdString(), heard = g_opt["--heard"];
     const auto u = discovery::unframe(data, discovery::LengthRule::Exact);
     if (!u) return;
     const auto payload = nlohmann::json::parse(u->payload, nullptr, false);
-    const auto send = [=](const std::string& a) {
-        from->writeDatagram(a.data(), qint64(a.size()), d.senderAddress(), quint16(d.senderPort()));
+    const auto send = [=](const std::string& a) { // nothing for an unknown --send kind
+        if (!a.empty())
+            from->writeDatagram(a.data(), qint64(a.size()), d.senderAddress(), d.senderPort());
     };
     if (u->type == discovery::kTypeQuery && !g_opt.count("--no-discovery")) {
         const auto n = payload.is_object() ? payload.value("nonce", nlohmann::json()) : nullptr;
-        for (const auto& kind : g_sends) {
-            const std::string a =
-                answer(kind, g_opt["--json"], n.is_string() ? n.get<std::string>() : "");
-            if (!a.empty())
-                QTimer::singleShot(std::stoi(g_opt["--delay"]), Qt::PreciseTimer, [=] { send(a); });
-        }
+        const std::string nonce = n.is_string() ? n.get<std::string>() : "";
+        for (const std::string& kind : g_sends)
+            QTimer::singleShot(std::stoi(g_opt["--delay"]), Qt::PreciseTimer,
+                               [=, a = answer(kind, g_opt["--json"], nonce)] { send(a); });
     } else if (u->type == discovery::kTypeReport) {
         if (g_opt.count("--report-log")) {
             const quint32 to = d.destinationAddress().toIPv4Address();
