@@ -29,10 +29,9 @@ class TestEngine : public QObject
 
     // The recording tool's path and words, each ended by a NUL.
     L recorded() const { return QString::fromUtf8(m_root.read("args")).chopped(1).split(QChar(0)); }
-    static void recordTool(const QByteArray& out, const QByteArray& err, const char* exit)
+    static void recordTool(const QByteArray& o, const QByteArray& e, const char* x)
     {
-        qputenv("TV_RECORD_OUT", out), qputenv("TV_RECORD_ERR", err);
-        qputenv("TV_RECORD_EXIT", exit);
+        qputenv("TV_RECORD_OUT", o), qputenv("TV_RECORD_ERR", e), qputenv("TV_RECORD_EXIT", x);
     }
 
 private slots:
@@ -118,15 +117,12 @@ private slots:
         const QString log = root.path() + "/log", job = root.path() + "/job.plist";
         const QVariantList script{"/bin/sh", "-c",
                                   "echo \"$PATH|$ADDED|${LEAKED-unset}\"; echo e >&2"};
+        QVariantMap keys{{"Label", "test.job"}, {"ProgramArguments", script}, {"RunAtLoad", true}};
+        keys.insert({{"StandardOutPath", log}, {"StandardErrorPath", log}});
+        keys["WatchPaths"] = QVariantList{root.path() + "/watched"};
+        keys["EnvironmentVariables"] = QVariantMap{{"ADDED", "plist"}};
         QVERIFY(root.plant(log, "earlier\n") && root.plant("watched", "") &&
-                root.plant(job, plistXml(QVariantMap{
-                                    {"Label", "test.job"},
-                                    {"ProgramArguments", script},
-                                    {"RunAtLoad", true},
-                                    {"StandardOutPath", log},
-                                    {"StandardErrorPath", log},
-                                    {"WatchPaths", QVariantList{root.path() + "/watched"}},
-                                    {"EnvironmentVariables", QVariantMap{{"ADDED", "plist"}}}})));
+                root.plant(job, plistXml(keys)));
         qputenv("LEAKED", "caller");
         QCOMPARE(root.launchctl({"bootstrap", root.domain(), job}).status, 0);
         qunsetenv("LEAKED");
@@ -185,6 +181,8 @@ private slots:
         QCOMPARE(Engine::setClock(t.addSecs(120), true, &error), S::Set);
         QCOMPARE(error, "keep");
         QCOMPARE(m_root.read("clock-set-to"), setTo(120));
+        const QRegularExpression line("^" + setTo(120).chopped(1) + " [0-9a-f]{16}\n$");
+        QVERIFY(QString(m_root.read(m_root.state("set-time-request"))).contains(line));
         QCOMPARE(Engine::setClock(QDateTime({2020, 1, 1}, {}, Qt::UTC), false, &error), S::Refused);
         QVERIFY2(refusal.match(error).hasMatch(), qPrintable(error));
         QVERIFY(Engine::giveUpSettingClockWithoutPassword());
@@ -201,7 +199,8 @@ private slots:
         Engine::setAnswerDeadlineForTests(14000);
 
         QCOMPARE(Engine::run({"remove"}, "p"), R::Done);
-        QVERIFY(notSetUp());
+        QVERIFY(m_root.plant(m_root.state("set-time-request"), "", 0444)); // not ours to write
+        QVERIFY(notSetUp() && !Engine::canSetClockWithoutPassword());
         // The server is the string after the first "--server", trimmed; " --server" is none.
         QVERIFY(m_root.plant(m_root.jobPlist(),
                              "<a><key>--server</key><string> --server</string><b/>"

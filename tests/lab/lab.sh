@@ -6,8 +6,7 @@
 set -euo pipefail
 
 fail() { echo "$2" >&2; exit "$1"; }
-[ "${1:-}" = run ] || fail 2 "usage: lab.sh run [--no-chrony] -- COMMAND [ARGS...]"
-shift
+[ "${1:-}" = run ] && shift || fail 2 "usage: lab.sh run [--no-chrony] -- COMMAND [ARGS...]"
 chrony=1
 while [ "${1:-}" = --no-chrony ]; do chrony=0 && shift; done
 [ $# -eq 0 ] || [ "$1" = -- ] || fail 2 "lab.sh: unknown option $1"
