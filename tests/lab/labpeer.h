@@ -1,6 +1,7 @@
 // Starts a lab server for one test and stops it again, also when the test fails.
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -10,21 +11,42 @@ class LabPeer
 public:
     // Runs tests/lab's labserver on address with the given options; inServerNamespace false
     // runs it beside the test, on "this computer".
-    LabPeer(const QString& address, const QStringList& options, bool inServerNamespace = true);
-    ~LabPeer();
-    LabPeer(const LabPeer&) = delete;
-    LabPeer& operator=(const LabPeer&) = delete;
+    LabPeer(const QString& address, const QStringList& options, bool inServerNamespace = true)
+    {
+        static int serial = 0;
+        const QString ready = labDir() + QString("/peer-%1-%2.ready").arg(address).arg(++serial);
+        const QStringList ns{"ip", "netns", "exec", qEnvironmentVariable("LAB_SERVER_NS")};
+        QStringList args = inServerNamespace ? ns : QStringList();
+        args << TV_BINARY_DIR "/tests/lab/labserver"
+             << "--address" << address << "--ready-file" << ready << options;
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(args.first(), args.mid(1));
+        if (!m_process.waitForStarted(5000)) return;
+        // lab.sh stops whatever is listed here, should this test die before its destructor.
+        QFile pids(labDir() + "/pids");
+        if (pids.open(QIODevice::Append))
+            pids.write(QByteArray::number(m_process.processId()) + "\n");
+        for (int i = 0; i < 1000 && !QFile::exists(ready); ++i)
+            if (m_process.waitForFinished(10)) break;
+        m_started = QFile::exists(ready);
+    }
+    ~LabPeer()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(2000)) m_process.kill(), m_process.waitForFinished(2000);
+    }
 
     bool started() const { return m_started; }
-    QString address() const { return m_address; }
-
     // The environment of tests/lab/lab.sh.
-    static QString serverAddress();
-    static QStringList spareAddresses();
-    static QString clientAddress();
+    static QString serverAddress() { return qEnvironmentVariable("LAB_SERVER"); }
+    static QStringList spareAddresses()
+    {
+        return qEnvironmentVariable("LAB_SPARE").split(' ', Qt::SkipEmptyParts);
+    }
+    static QString clientAddress() { return qEnvironmentVariable("LAB_CLIENT"); }
 
 private:
+    static QString labDir() { return qEnvironmentVariable("LAB_DIR"); }
     QProcess m_process;
-    QString m_address;
     bool m_started = false;
 };

@@ -1,0 +1,214 @@
+// The engine end to end: Engine::run through the osascript stand-in to a recording tool, then
+// the setup and the password-free paths against the real tool in self-test mode, and what these
+// lean on in the stand-ins. Built with the tool in the bundle, and without (found on the path).
+#include "engine/engine.h"
+#include "engine/enginetesting.h"
+#include "tests/tool/plistxml.h"
+#include "tests/tool/selftestroot.h"
+
+#include <QtTest>
+
+#include <unistd.h>
+
+using R = Engine::RunResult;
+using S = Engine::SetClockResult;
+using L = QStringList;
+struct Outcome // the tool's output, errors and status ("cancel": the dialog is cancelled)
+{
+    QByteArray out, err, exit;
+    R run;
+    QString runError; // "keep": left as it was
+    S set;
+    QString setError;
+};
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+    SelfTestRoot m_root;
+
+    // The recording tool's path and words, each ended by a NUL.
+    L recorded() const { return QString::fromUtf8(m_root.read("args")).chopped(1).split(QChar(0)); }
+    static void recordTool(const QByteArray& o, const QByteArray& e, const char* x)
+    {
+        qputenv("TV_RECORD_OUT", o), qputenv("TV_RECORD_ERR", e), qputenv("TV_RECORD_EXIT", x);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(geteuid() != 0, "run through tests/asuser.sh");
+        QProcessEnvironment env = m_root.env();
+        QVERIFY(m_root.plant("sntp", "#!/bin/sh\nexit 0\n", 0755));
+        env.insert("TESSAVEL_CONNECT_TEST_SNTP", m_root.path() + "/sntp");
+        env.insert("TV_RECORD_FILE", m_root.path() + "/args");
+        env.insert("TESSAVEL_OSASCRIPT_PROMPT_FILE", m_root.path() + "/prompt");
+        for (const QString& k : env.keys())
+            qputenv(qPrintable(k), env.value(k).toUtf8());
+        // This Mac's settings before setup, where the self-test systemsetup keeps them.
+        QVERIFY(m_root.plant("system-time-settings.plist",
+                             "<plist><dict><key>timeServer</key><string>a.example</string>"
+                             "<key>usingNetworkTime</key><true/></dict></plist>"));
+    }
+    void init() { qunsetenv("TESSAVEL_OSASCRIPT_CANCEL"), recordTool("", "", "0"); }
+
+    void quoting_data() // every word and the prompt arrive as they left
+    {
+        QTest::addColumn<L>("args");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("quotes, backslashes")
+            << L{"it's", "''", "say \"hi\"", "\\", "a\\\"b", "\\\\'"}
+            << "Don't \"quote\" c:\\ \\\" \\'";
+        QTest::newRow("shell specials, spaces, empty word, non-ASCII")
+            << L{"$HOME", "`id`", "; rm -rf /", "*", "a\nb", "a b", "", "  ", "Zeit \u00FC \u6642"}
+            << "$(id) \u00E9 \U0001F510";
+    }
+    void quoting()
+    {
+        QFETCH(L, args);
+        QFETCH(QString, prompt);
+        QCOMPARE(Engine::run(args, prompt), R::Done);
+        QCOMPARE(recorded(), L{TV_EXPECTED_TOOL} + args);
+        QCOMPARE(QString::fromUtf8(m_root.read("prompt")), prompt);
+    }
+
+    // One tool outcome as Engine::run reports it, and as setClock's administrator path does.
+    void outcomes_data()
+    {
+        QTest::addColumn<Outcome>("o");
+        const auto row = [](const char* name, const Outcome& o) { QTest::newRow(name) << o; };
+        const QByteArray marker = "tessavel-connect-result: no-answer";
+        const QString k = "keep", x = "0:N: execution error: ";
+        const QString late = "error: 2026-01-01T00:00:00Z is earlier than this Mac's last sync.";
+        const QString fail = "The administrator step was cancelled or failed.";
+        row("done", {"Synced.", "", "0", R::Done, k, S::Set, k});
+        row("no answer", {"Done.\n" + marker, "", "0", R::NoAnswer, k, S::Set, k});
+        row("marker in other case", {marker.toUpper(), "", "0", R::Done, k, S::Set, k});
+        row("marker, status 1", {marker, "error: bad\n", "1", R::Failed, x + "error: bad (1)",
+                                 S::Failed, "error: bad"});
+        row("refused earlier time",
+            {"", late.toUtf8(), "1", R::Failed, x + late + " (1)", S::Refused, late});
+        row("cancelled", {"", "", "cancel", R::Failed, x + "User canceled. (-128)", S::Failed, ""});
+        row("osascript crashed", {"", "", "crash", R::Failed, fail, S::Failed, fail});
+    }
+    void outcomes()
+    {
+        QFETCH(Outcome, o);
+        recordTool(o.out, o.err, o.exit);
+        if (o.exit == "cancel") qputenv("TESSAVEL_OSASCRIPT_CANCEL", "1");
+        QString error = "keep";
+        QCOMPARE(Engine::run({"install"}, "p", &error), o.run);
+        QCOMPARE(error.replace(QRegularExpression("^0:\\d+:"), "0:N:"), o.runError);
+        QCOMPARE(Engine::run({"install"}, "p"), o.run);
+        error = "keep";
+        QCOMPARE(Engine::setClock(QDateTime::currentDateTimeUtc(), false, &error), o.set);
+        QCOMPARE(error, o.setError);
+        QCOMPARE(Engine::setClock(QDateTime::currentDateTimeUtc(), false), o.set);
+    }
+
+    // What these tests lean on in the stand-ins: osascript takes only the statement form
+    // Engine::run builds; launchd runs a job in its own environment only, its output appended,
+    // at load and once per change of a watched path, and bootout leaves nothing running.
+    void standIns()
+    {
+        const QString form = "do shell script \"true\" with prompt \"p\"";
+        for (const QString& s : {form, form + " with administrator privileges and"})
+            QCOMPARE(QProcess::execute(TV_OSASCRIPT, {"-e", s}), 1);
+        const SelfTestRoot root;
+        const QString log = root.path() + "/log", job = root.path() + "/job.plist";
+        const QVariantList script{"/bin/sh", "-c",
+                                  "echo \"$PATH|$ADDED|${LEAKED-unset}\"; echo e >&2"};
+        QVariantMap keys{{"Label", "test.job"}, {"ProgramArguments", script}, {"RunAtLoad", true}};
+        keys.insert({{"StandardOutPath", log}, {"StandardErrorPath", log}});
+        keys["WatchPaths"] = QVariantList{root.path() + "/watched"};
+        keys["EnvironmentVariables"] = QVariantMap{{"ADDED", "plist"}};
+        QVERIFY(root.plant(log, "earlier\n") && root.plant("watched", "") &&
+                root.plant(job, plistXml(keys)));
+        qputenv("LEAKED", "caller");
+        QCOMPARE(root.launchctl({"bootstrap", root.domain(), job}).status, 0);
+        qunsetenv("LEAKED");
+        QVERIFY(root.ranAtLoad("test.job"));
+        for (const QString change : {"echo >> watched", "echo > o && mv o watched", "rm watched"}) {
+            const int runs = root.finishedRuns("test.job");
+            QProcess::execute("/bin/sh", {"-c", "cd " + root.path() + " && " + change});
+            QVERIFY(waitFor([&] { return root.finishedRuns("test.job") == runs + 1; }, 10000));
+        }
+        const QByteArray run = "/usr/bin:/bin:/usr/sbin:/sbin|plist|unset\ne\n";
+        QCOMPARE(root.read(log), "earlier\n" + run.repeated(4));
+        QVERIFY(root.bootOutAll());
+    }
+
+    // The real tool: set up, sync now, set the clock with and without the grant, remove.
+    void againstTheTool()
+    {
+        qunsetenv("TV_RECORD_FILE");
+        const char* syncJob = SelfTestRoot::kSyncLabel;
+        const auto notSetUp = [] { // syncNowWithoutPassword never creates the file
+            const Engine::Setup s = Engine::currentSetup();
+            return s.server.isEmpty() && !s.hasBeforeSetup && !Engine::syncNowWithoutPassword();
+        };
+        QVERIFY(notSetUp());
+        QCOMPARE(Engine::run({"install", "--server", "192.0.2.2"}, "p"), R::Done);
+        QCOMPARE(Engine::currentSetup().server, QString("192.0.2.2"));
+        QVERIFY(Engine::currentSetup().hasBeforeSetup);
+        // The run at load logs its sync when its SNTP call ends: wait for it, then for one more.
+        QVERIFY(m_root.ranAtLoad(syncJob));
+        const int runs = m_root.finishedRuns(syncJob);
+        QVERIFY(Engine::syncNowWithoutPassword());
+        QCOMPARE(m_root.read(m_root.state("sync-now")), "now\n");
+        QVERIFY(waitFor([&] { return m_root.finishedRuns(syncJob) > runs; }, 20000));
+        QCOMPARE(m_root.read(m_root.logPath()).count("sync against 192.0.2.2"), runs + 1);
+
+        // Sent in whole seconds of UTC; the grant asked for with this user's id.
+        const QDateTime t = QDateTime::currentDateTimeUtc().addSecs(3600).toOffsetFromUtc(7200);
+        const auto setTo = [&](int s) { return t.addSecs(s).toUTC().toString(Qt::ISODate) + "\n"; };
+        const QRegularExpression refusal("^2020-01-01T00:00:00Z is earlier than this Mac's last "
+                                         "sync \\(20.{17}Z\\)\\. The clock was not changed\\.$");
+        const QString ask =
+            "Tessavel Veridir needs an administrator password to set this Mac's clock";
+        QString error = "keep";
+        QCOMPARE(Engine::setClock(t, false, &error), S::Set);
+        QCOMPARE(m_root.read("clock-set-to"), setTo(0));
+        QCOMPARE(QString::fromUtf8(m_root.read("prompt")), ask + ".");
+        QVERIFY(!Engine::canSetClockWithoutPassword());
+        QCOMPARE(Engine::setClock(t.addSecs(60), true), S::Set);
+        QCOMPARE(QString::fromUtf8(m_root.read("prompt")),
+                 ask + ", and to let you set it from here without one from now on.");
+        QVERIFY(Engine::canSetClockWithoutPassword());
+        // With the grant no prompt shows (one would fail now), whatever dontAskAgain says; each
+        // answer is told from the one before it by its nonce.
+        qputenv("TESSAVEL_OSASCRIPT_CANCEL", "1");
+        error = "keep";
+        QCOMPARE(Engine::setClock(t.addSecs(120), true, &error), S::Set);
+        QCOMPARE(error, "keep");
+        QCOMPARE(m_root.read("clock-set-to"), setTo(120));
+        const QRegularExpression line("^" + setTo(120).chopped(1) + " [0-9a-f]{16}\n$");
+        QVERIFY(QString(m_root.read(m_root.state("set-time-request"))).contains(line));
+        QCOMPARE(Engine::setClock(QDateTime({2020, 1, 1}, {}, Qt::UTC), false, &error), S::Refused);
+        QVERIFY2(refusal.match(error).hasMatch(), qPrintable(error));
+        QVERIFY(Engine::giveUpSettingClockWithoutPassword());
+        QVERIFY(waitFor([] { return !Engine::canSetClockWithoutPassword(); }));
+
+        qunsetenv("TESSAVEL_OSASCRIPT_CANCEL"); // granted anew, then the job gone
+        QCOMPARE(Engine::setClock(t.addSecs(180), true), S::Set);
+        m_root.launchctl({"bootout", SelfTestRoot::domain() + "/" + SelfTestRoot::kSetTimeLabel});
+        Engine::setAnswerDeadlineForTests(600);
+        QCOMPARE(Engine::setClock(t, false, &error), S::Failed);
+        QCOMPARE(error,
+                 "The clock was not set: the job that sets it without a password did not answer.");
+        QVERIFY(!Engine::giveUpSettingClockWithoutPassword());
+        Engine::setAnswerDeadlineForTests(14000);
+
+        QCOMPARE(Engine::run({"remove"}, "p"), R::Done);
+        QVERIFY(m_root.plant(m_root.state("set-time-request"), "", 0444)); // not ours to write
+        QVERIFY(notSetUp() && !Engine::canSetClockWithoutPassword());
+        // The server is the string after the first "--server", trimmed; " --server" is none.
+        QVERIFY(m_root.plant(m_root.jobPlist(),
+                             "<a><key>--server</key><string> --server</string><b/>"
+                             "<string>--server</string><c/><string> 192.0.2.9\n</string></a>"));
+        QCOMPARE(Engine::currentSetup().server, "192.0.2.9");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"
