@@ -1,6 +1,7 @@
 // Discovery as the application does it, across the lab's veth pair: one scan with real
-// broadcasts against lab servers that answer as told, and SNTP probes. The clock watcher's
-// checks that need the lab live here too: chronyd on port 123, reports by broadcast.
+// broadcasts against lab servers that answer as told (some of them hostile), and SNTP probes.
+// The clock watcher's checks that need the lab live here too: chronyd on port 123, reports by
+// broadcast, heard answers of the largest size and longer.
 #include "clock/clockwatcher.h"
 #include "discovery/app/discoveryanswer.h"
 #include "discovery/app/discoveryclient.h"
@@ -8,6 +9,7 @@
 
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -31,7 +33,8 @@ private slots:
     // One scan hears: a server from 13 addresses, answering in address order and well apart
     // where the order decides, of which only the one numbered answering serves SNTP; one id
     // from two addresses; one with every field, one with none or of the wrong type; one on
-    // this computer; and one whose every answer breaks a rule.
+    // this computer; one answering at the largest size; and one whose every answer breaks a
+    // rule, one of them a datagram longer than its length field of 1024.
     void scan_data()
     {
         QTest::addColumn<int>("answering");
@@ -58,7 +61,7 @@ private slots:
         }
         QStringList bad{"--ntp-fault", "originate"};
         for (const char* kind : {"stale", "no-nonce", "trailing=2", "oversize", "type=1", "type=4",
-                                 "type=5", "array", "malformed"})
+                                 "type=5", "array", "malformed", "long"})
             bad << "--send" << kind;
         QVERIFY(start(spare[13], R"({"id":"bad","name":"Bad"})", bad));
         QVERIFY(start(spare[14], R"({"id":"two","name":"Early"})", {"--no-ntp"}));
@@ -68,7 +71,7 @@ private slots:
         QVERIFY(start(spare[17],
                       R"({"id":"a","name":"Alpha","source":"GPS","ver":"2.4","stratum":1,)"
                       R"("clients":3,"synced":true,"accepting":true,"steady":true})",
-                      {}));
+                      {"--send", "full"}));
         QVERIFY(start(client, R"({"id":"me","name":"Here"})", {"--ntp-loopback"}));
 
         DiscoveryClient discovery;
@@ -76,6 +79,9 @@ private slots:
         discovery.scan(1500);
         discovery.scan(1500); // one scan at a time: this one changes nothing
         QVERIFY(finished.wait(10000));
+        discovery.scan(100);
+        QTRY_COMPARE(finished.size(), 2);
+        QCOMPARE(discovery.findChildren<QTimer*>().size(), 1); // one listening timer for all
         // name|address|id|source|ver|stratum|clients, then the flags synced accepting
         // answering thisComputer steady.
         QStringList got;
@@ -91,7 +97,9 @@ private slots:
                                    "Here|127.0.0.1|me|||0|0|00110",
                                    "kept|" + spare[14] + "|two|||0|0|00000", "Lab|" + listed}));
 
-        // One probe: chronyd answers; a wrong answer, silence and a name do not.
+        // One probe: chronyd answers; a wrong answer, silence and a name do not, nor chronyd
+        // when asked to wait a negative time.
+        QVERIFY(!DiscoveryClient::answersTimeNow(server, -1));
         QStringList answers;
         for (const QString& a : {server, spare[13], spare[16], QString("lab.local")}) {
             if (DiscoveryClient::answersTimeNow(a, 1500)) answers << a;
@@ -128,6 +136,30 @@ private slots:
             if (ClockWatcher::isThisComputer(QHostAddress(a))) own << a;
         }
         QCOMPARE(own, (QStringList{client, "::ffff:" + client, "127.3.4.5"}));
+    }
+
+    // Heard answers of the largest size are taken, longer ones not; the answer to the farewell
+    // report does not count once reporting is back on.
+    void heardAnswers()
+    {
+        for (const char* size : {"long", "full"}) {
+            LabPeer peer(spare[0], {"--no-discovery", "--heard", size});
+            QVERIFY(peer.started());
+            ClockWatcher w;
+            w.setServer(spare[0], "Lab");
+            w.setReporting(true);
+            if (size == QString("long")) {
+                QTest::qWait(1500);
+                QVERIFY(!w.reportHeard());
+                continue;
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(w.reportHeard(), 5000);
+            w.setReporting(false);
+            QTest::qWait(500); // the answer to the farewell arrives
+            w.setReporting(true);
+            QVERIFY(!w.reportHeard());
+            QTRY_VERIFY_WITH_TIMEOUT(w.reportHeard(), 5000);
+        }
     }
 };
 

@@ -89,7 +89,10 @@ ToolResult SelfTestRoot::tool(const QStringList& args, const QProcessEnvironment
 {
     QProcessEnvironment all = env();
     all.insert(extra);
-    return ToolHarness::run(args, all, {}, program);
+    // Bounded in time, and in memory should a device be read without end.
+    const QStringList bounds{"--as=1073741824", "/usr/bin/timeout", "60",
+                             program.isEmpty() ? ToolHarness::toolPath() : program};
+    return ToolHarness::run(bounds + args, all, {}, "/usr/bin/prlimit");
 }
 
 ToolResult SelfTestRoot::launchctl(const QStringList& args) const

@@ -1,6 +1,8 @@
 // The tool's commands as their users meet them, run as a user in self-test mode (or without a
 // test root, where they stop at the root check): whole outputs and the files left behind. The
-// set-the-clock job trusts nothing in the request file and answers each nonce once.
+// set-the-clock job trusts nothing in the request file and answers each nonce once; nothing
+// the tool reads may stop it (a pipe, a device, a plist nested without end) or pass off an odd
+// value as a real one.
 #include "tests/tool/plistxml.h"
 #include "tests/tool/selftestroot.h"
 
@@ -14,6 +16,28 @@ const QString kNever = "== this Mac ==\n  not set up\n== launchd service ==\n  (
                        "== last sync ==\n  (none recorded)\n== without a password ==\n  sync now: no (set up again to add it)\n"
                        "  set the clock: nobody\n== configured time server ==\n  (could not read)\n== last log lines ==\n  (no log yet)\n";
 // clang-format on
+
+// A plist of arrays nested `levels` deep, unclosed for `open`.
+QByteArray nested(int levels, bool open = false)
+{
+    return R"(<?xml version="1.0"?><plist version="1.0">)" + QByteArray("<array>").repeated(levels) +
+           (open ? "" : QByteArray("</array>").repeated(levels) + "</plist>");
+}
+
+// A binary list of a few hundred bytes whose every array names the one below it twice.
+QByteArray doublingArrays(int depth)
+{
+    auto be16 = [](qsizetype v) { return QByteArray{char(v >> 8), char(v & 0xFF)}; };
+    QByteArray body = "bplist00", table, trailer(32, '\0');
+    for (int k = 0; k <= depth; ++k) {
+        table += be16(body.size());
+        body += k == 0 ? QByteArray(1, char(0xA0)) : char(0xA2) + be16(k - 1) + be16(k - 1);
+    }
+    trailer[6] = trailer[7] = 2; // widths of offsets and references
+    trailer[15] = char(depth + 1);
+    trailer[23] = char(depth); // the top object
+    return body + table + trailer.replace(30, 2, be16(body.size()));
+}
 
 const QByteArray kGood = "2030-01-01T00:00:00Z 0123456789abcdef\n";
 const QByteArray kOk =
@@ -43,6 +67,15 @@ class TestCommands : public SelfTestCase
         env.insert("TESSAVEL_CONNECT_TEST_SNTP", m_root->path("sntp"));
         if (!domain.isEmpty()) env.insert("TESSAVEL_CONNECT_TEST_DOMAIN", domain);
         return m_root->tool(("install " + args).split(' '), env, program);
+    }
+
+    // A pipe nobody writes, or a link to a device that never ends.
+    bool special(const QString& path, const QString& kind)
+    {
+        const QByteArray p = path.toLocal8Bit();
+        return m_root->plant(path, {}) && ::unlink(p) == 0 &&
+               (kind == "<fifo>" ? ::mkfifo(p, 0666) == 0 && ::chmod(p, 0666) == 0
+                                 : ::symlink("/dev/zero", p) == 0);
     }
 
     QString uid = QString::number(ToolHarness::testUid());
@@ -86,6 +119,8 @@ private slots:
         row("nothing to remove", "", "remove", "Tessavel Veridir is not set up on this Mac. Nothing was changed.\n||0");
         row("set-time without a record", "", "set-time 2001-01-01T00:00:00Z", "<now> tessavel-connect: clock set to 2001-01-01T00:00:00Z (self-test: not really)\n||0|2001-01-01T00:00:00Z\n");
         row("set-time to the last sync", "1791580058", "set-time 2026-10-09T21:07:38Z", "<now> tessavel-connect: clock set to 2026-10-09T21:07:38Z (self-test: not really)\n||0|2026-10-09T21:07:38Z\n");
+        row("set-time past a pipe at the last sync", "<fifo>", "set-time 2001-01-01T00:00:00Z", "<now> tessavel-connect: clock set to 2001-01-01T00:00:00Z (self-test: not really)\n||0|2001-01-01T00:00:00Z\n");
+        row("set-time past a device at the last sync", "<device>", "set-time 2001-01-01T00:00:00Z", "<now> tessavel-connect: clock set to 2001-01-01T00:00:00Z (self-test: not really)\n||0|2001-01-01T00:00:00Z\n");
         row("set-time a second before it", "1791580059", "set-time 2026-10-09T21:07:38Z", "|2026-10-09T21:07:38Z is earlier than this Mac's last sync (2026-10-09T21:07:39Z). The clock was not changed.\n|1");
         row("month 13", "", "set-time 2026-13-09T21:07:38Z", "|\"2026-13-09T21:07:38Z\"<notime>|1");
         row("29 February of a common year", "", "set-time 2027-02-29T21:07:38Z", "|\"2027-02-29T21:07:38Z\"<notime>|1");
@@ -96,6 +131,7 @@ private slots:
         row("grant to a name", "", "allow-set-time --user nobody", "|error: \"nobody\"<notuser>|1");
         row("grant past 32 bits", "", "allow-set-time --user 4294967296", "|error: \"4294967296\"<notuser>|1");
         row("grant to no account", "", "allow-set-time --user 3999999999", "|error: \"3999999999\"<notuser>|1");
+        row("grant whose request file cannot be handed over", "", "allow-set-time --user 1", "|error: cannot give <state>/set-time-request to user 1: Operation not permitted.\n|1");
         // clang-format on
     }
 
@@ -113,8 +149,10 @@ private slots:
             .replace(
                 "<notuser>",
                 " is not a user of this Mac (give the numeric id; root does not need this).\n");
+        want.replace("<state>", m_root->stateDir());
         if (lastSync.toLongLong())
             QVERIFY(m_root->plant(m_root->state("last-sync"), lastSync.toUtf8() + "\n"));
+        if (lastSync.startsWith('<')) QVERIFY(special(m_root->state("last-sync"), lastSync));
         // "./": the tool by a relative path through ".", "..", above the root and "//".
         QStringList argv = args.split(' ');
         const QString program = argv[0] == "./" ? "./" + QString("../").repeated(20) + dir.mid(1) +
@@ -127,7 +165,7 @@ private slots:
                                  : m_root->tool(argv);
         const QString clock = m_root->read("clock-set-to");
         QCOMPARE(said(r) + (clock.isEmpty() ? "" : "|" + clock), want);
-        QCOMPARE(ToolHarness::modes({m_root->installedBin()}), "-");
+        QCOMPARE(ToolHarness::modes({m_root->installedBin()}), want.contains("cannot give") ? "755" : "-");
     }
 
     // The whole output, the job as status and its run at load show it, and the files.
@@ -183,8 +221,21 @@ private slots:
     }
 
     // The record of the Mac's own settings is made once; the installed copy re-installs itself.
+    // A writer stopped before its rename leaves "." + name + "." + six letters or digits;
+    // install and remove clear those of their own files.
     void reinstall()
     {
+        const QString bin = "Library/PrivilegedHelperTools/", jobs = "Library/LaunchDaemons/";
+        for (const QString& f : {bin + ".com.tessavel.connect.Ab12Cd", bin + ".com.tessavel.connect.old",
+                                jobs + ".com.tessavel.connect.selftest.plist.x9Y8z7",
+                                jobs + ".com.tessavel.connect.settime.selftest.plist.Q1w2E3",
+                                jobs + ".com.other.job.plist.Ab12Cd"})
+            QVERIFY(m_root->plant(f, "partial copy", 0755));
+        const auto left = [&] {
+            return (QDir(m_root->path(bin)).entryList({".*"}, QDir::Files | QDir::Hidden) +
+                    QDir(m_root->path(jobs)).entryList({".*"}, QDir::Files | QDir::Hidden))
+                .join(' ');
+        };
         QVERIFY(
             writePlistFile(m_root->path("system-time-settings.plist"),
                            QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}}));
@@ -206,6 +257,10 @@ private slots:
         QCOMPARE(inode(), copied); // not copied over itself
         QCOMPARE(plistText(m_root->read("system-time-settings.plist")),
                  "{timeServer=192.0.2.4,usingNetworkTime=true}");
+        QCOMPARE(left(), ".com.tessavel.connect.old .com.other.job.plist.Ab12Cd "
+                         ".com.tessavel.connect.settime.selftest.plist.Q1w2E3");
+        QCOMPARE(m_root->tool({"remove"}).status, 0);
+        QCOMPARE(left(), ".com.tessavel.connect.old .com.other.job.plist.Ab12Cd");
     }
 
     // One trace of a setup: its line in status ("old>new" in the report of a Mac never set up),
@@ -243,10 +298,20 @@ private slots:
         row("record with automatic time on", state + "before-setup.plist", QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", true}}, "  (no record)>  time server: t.example\n  set time automatically: on", "t.example,true");
         row("record of automatic time off only", state + "before-setup.plist", QVariantMap{{"usingNetworkTime", false}}, "  (no record)>  time server: (not recorded)\n  set time automatically: off", "time.apple.com,false");
         row("record that is no plist", state + "before-setup.plist", QByteArray("timeServer=x"), "", def);
+        row("record nested 200,000 deep", state + "before-setup.plist", nested(200000), "", def);
+        row("record of 9,000 open arrays", state + "before-setup.plist", nested(9000, true), "", def);
+        row("record unfolding into 2^40 nodes", state + "before-setup.plist", doublingArrays(40), "", def);
+        // {"timeServer": "lab.example", "usingNetworkTime": false} as libplist writes it in binary.
+        row("binary record", state + "before-setup.plist", QByteArray::fromHex("62706c6973743030d2010302045a74696d655365727665725b6c61622e6578616d706c655f10107573696e674e6574776f726b54696d6508080d1824370000000000000101000000000000000500000000000000000000000000000038"),
+            "  (no record)>  time server: lab.example\n  set time automatically: off", "lab.example,false");
         row("last sync with blanks and a sign", state + "last-sync", QByteArray(" +1791580058 \n"), "  (none recorded)>  2026-10-09T21:07:38Z", def);
         row("last sync in letters", state + "last-sync", QByteArray("17x\n"), "", def);
+        row("last sync at the last second of 9999", state + "last-sync", QByteArray("253402300799"), "  (none recorded)>  9999-12-31T23:59:59Z", def);
+        row("last sync a second later", state + "last-sync", QByteArray("253402300800"), "", def);
         row("grant whose job is not loaded", state + "set-time-grant.plist", QVariantMap{{"uid", 501}}, "  set the clock: nobody>  set the clock: user 501 (its job is not loaded)", def);
         row("grant whose uid is text", state + "set-time-grant.plist", QVariantMap{{"uid", "501"}}, "", def);
+        row("grant to uid -1", state + "set-time-grant.plist", QVariantMap{{"uid", -1}}, "", def);
+        row("grant to an empty integer", state + "set-time-grant.plist", plistXml(QVariantMap{{"uid", -1}}).replace("-1", ""), "", def);
         row("sync-now file", state + "sync-now", QByteArray(), "  sync now: no (set up again to add it)>  sync now: yes", def);
         row("log of 30 lines and blanks", log, thirty, last12, "");
         row("log, untrimmed", log, QByteArray("\t x \nlast"), "  (no log yet)>  \t x \n  last", "");
@@ -357,6 +422,8 @@ private slots:
         row("a nonce of 33", "2030-01-01T00:00:00Z " + QByteArray(33, 'a') + "\n", "");
         row("an overlong slash", "2030-01-01T00:00:00Z\xC0\xAF 0123456789abcdef\n", "");
         row("a line end inside", "2030-01-01T00:00:00Z\nx 0123456789abcdef\n", "");
+        row("a next-line control inside", "2030-01-01T00:00:00Z\xC2\x85x 0123456789abcdef\n", "");
+        row("a line separator inside", "2030-01-01T00:00:00Z\xE2\x80\xA8x 0123456789abcdef\n", "");
         row("a time that is none", "2030-02-30T00:00:00Z 0123456789abcdef\n", "0123456789abcdef refused \"2030-02-30T00:00:00Z\" is not a time. Give it as 2026-10-09T21:07:38Z.\n");
         row("revoke", "revoke 0123456789abcdef\n", "0123456789abcdef revoked this Mac asks for an administrator password again.\n");
         row("a symbolic link", kGood, "", "link");
@@ -370,9 +437,11 @@ private slots:
         row("granted to another user", kGood, "", "file", 0, ToolHarness::testUid() + 1);
         row("no grant", kGood, "", "file", 0, QVariant());
         row("a grant whose uid is text", kGood, "", "file", 0, QString::number(ToolHarness::testUid()));
+        row("a grant nested 200,000 deep", kGood, "", "file", 0, nested(200000));
         row("answered already", kGood, "", "file", 0, me, "0123456789abcdef ok earlier\n");
         row("the answer of a longer nonce", "2030-01-01T00:00:00Z 01234567\n", "01234567" + kOk.mid(16), "file", 0, me, "0123456789 ok earlier\n");
         row("a link in place of the result", kGood, kOk, "file", 0, me, "link");
+        row("a pipe in place of the result", kGood, kOk, "file", 0, me, "<fifo>");
         // clang-format on
     }
 
@@ -387,11 +456,15 @@ private slots:
         const QByteArray path = request().toLocal8Bit(),
                          elsewhere = m_root->path("elsewhere").toLocal8Bit();
         if (granted.isValid())
-            QVERIFY(m_root->plant(grant(), plistXml(QVariantMap{{"uid", granted}})));
+            QVERIFY(m_root->plant(grant(), granted.typeId() == QMetaType::QByteArray
+                                               ? granted.toByteArray()
+                                               : plistXml(QVariantMap{{"uid", granted}})));
         QVERIFY(m_root->plant(elsewhere, kind == "file" ? "keep\n" : bytes, 0600));
         QVERIFY(m_root->plant(kind == "file" ? request() : m_root->state("x"), bytes, 0600));
         if (before == "link")
             QCOMPARE(::symlink(elsewhere, qPrintable(result())), 0);
+        else if (before == "<fifo>")
+            QVERIFY(special(result(), before));
         else if (!before.isEmpty())
             QVERIFY(m_root->plant(result(), before));
         if (kind == "link") QCOMPARE(::symlink(elsewhere, path), 0);

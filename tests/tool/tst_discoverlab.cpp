@@ -1,5 +1,6 @@
 // The discover command and install's choice of a server, across the lab's veth pair with real
-// broadcasts, against lab servers that answer as told.
+// broadcasts, against lab servers that answer as told: terminal controls in a name are shown
+// as U+FFFD, names that differ only in Unicode's spelling sort alike.
 #include "tests/lab/labpeer.h"
 #include "tests/tool/toolharness.h"
 
@@ -33,6 +34,13 @@ private slots:
         QTest::newRow("no id, no name, one per address") << QStringList{"{}", "{}"} << "discover" << QByteArray()
             << "Found 2 Tessavel server(s):\n\n  [-] (unnamed)  \u2014  @0  (unavailable: not accepting clients)\n  [-] (unnamed)  \u2014  @1  (unavailable: not accepting clients)\n\n||0";
         QTest::newRow("one id from two addresses") << QStringList{j.arg("x", "2", "true", "false"), j.arg("x", "2", "true", "false")} << "discover" << QByteArray() << "<one>";
+        const QString r = R"({"id":"%1","name":"%2","ver":"%3","source":"%4","stratum":1,"clients":1,"synced":true,"accepting":true})";
+        const QString line = "  [%1] %2  \u2014  @%3  (stratum 1, %4, v%5, 1 client)\n";
+        QTest::newRow("controls shown as U+FFFD") << QStringList{r.arg("a", R"(Caf\u00e9 \u2014 S\u00fcd\u001b[2J\u0007)", R"(2.4\u009b)", R"(GPS\u2028\u2029\u0085\u007f\t\r\n)")} << "discover" << QByteArray()
+            << "Found 1 Tessavel server(s):\n\n" + line.arg("1", "Caf\u00e9 \u2014 S\u00fcd\uFFFD[2J\uFFFD", "0", "GPS" + QString(7, QChar(0xFFFD)), "2.4\uFFFD") + "\n||0";
+        // Lowered and composed, "E" + U+0301 + "b" is "\u00e9b", after "\u00e9a".
+        QTest::newRow("canonically equivalent names sort alike") << QStringList{r.arg("a", R"(E\u0301b)", "1", "GPS"), r.arg("b", R"(\u00e9a)", "1", "GPS")} << "discover" << QByteArray()
+            << "Found 2 Tessavel server(s):\n\n" + line.arg("1", "\u00e9a", "1", "GPS", "1") + line.arg("2", "E\u0301b", "0", "GPS", "1") + "\n||0";
         QTest::newRow("no command at all, nobody answers") << QStringList{} << "" << QByteArray() << none;
         QTest::newRow("one ready server, taken") << QStringList{j.arg("Alpha", "2", "true", "true"), j.arg("Off", "2", "false", "true")} << "install" << QByteArray()
             << "Found Alpha at @0.\nSetting up Tessavel Veridir -> \"Alpha\" (@0), every 30 minutes\n||1";
