@@ -130,8 +130,7 @@ bool SelfTestRoot::bootOutAll() const
             for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
                 QFile cmd("/proc/" + pid + "/cmdline"), stat("/proc/" + pid + "/stat");
                 if (cmd.open(QIODevice::ReadOnly) && stat.open(QIODevice::ReadOnly) &&
-                    !stat.readAll().contains(") Z ") &&
-                    cmd.readAll().contains(path().toLocal8Bit()))
+                    !stat.readAll().contains(") Z ") && cmd.readAll().contains(path().toUtf8()))
                     left << pid.toInt();
             }
             return left.isEmpty();
@@ -142,34 +141,23 @@ bool SelfTestRoot::bootOutAll() const
     return clean && left.isEmpty();
 }
 
-namespace {
-
-QString element(const QVariant& v)
+static QString element(const QVariant& v)
 {
     QString body;
-    switch (v.typeId()) {
-    case QMetaType::QVariantMap: {
-        const QVariantMap map = v.toMap();
-        for (auto it = map.begin(); it != map.end(); ++it)
-            body += "<key>" + it.key().toHtmlEscaped() + "</key>" + element(it.value());
-        return "<dict>" + body + "</dict>";
-    }
-    case QMetaType::QVariantList:
-    case QMetaType::QStringList:
-        for (const QVariant& item : v.toList())
-            body += element(item);
+    const QVariantMap map = v.toMap();
+    for (auto it = map.begin(); it != map.end(); ++it)
+        body += "<key>" + it.key().toHtmlEscaped() + "</key>" + element(it.value());
+    if (v.typeId() == QMetaType::QVariantMap) return "<dict>" + body + "</dict>";
+    for (const QVariant& item : v.toList()) // empty for all but lists
+        body += element(item);
+    const int type = v.typeId();
+    if (type == QMetaType::QVariantList || type == QMetaType::QStringList)
         return "<array>" + body + "</array>";
-    case QMetaType::Bool:
-        return v.toBool() ? "<true/>" : "<false/>";
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
+    if (type == QMetaType::Bool) return v.toBool() ? "<true/>" : "<false/>";
+    if (type == QMetaType::Int || type == QMetaType::UInt || type == QMetaType::LongLong)
         return "<integer>" + v.toString() + "</integer>";
-    }
     return "<string>" + v.toString().toHtmlEscaped() + "</string>";
 }
-
-} // namespace
 
 QByteArray plistXml(const QVariant& value)
 {

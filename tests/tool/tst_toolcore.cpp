@@ -81,8 +81,7 @@ private slots:
 
     void oneSync()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, log);
+        QFETCH(QString, script); QFETCH(QString, log);
         QTemporaryDir root;
         QFile sntp(root.filePath("sntp"));
         QVERIFY(sntp.open(QIODevice::WriteOnly) && sntp.write("#!/bin/sh\n" + script.toUtf8()) > 0);
@@ -116,9 +115,7 @@ private slots:
 
     void bootRetries()
     {
-        QFETCH(double, uptime);
-        QFETCH(int, succeedAt);
-        QFETCH(QList<int>, want);
+        QFETCH(double, uptime); QFETCH(int, succeedAt); QFETCH(QList<int>, want);
         int made = 0, slept = 0, asked = 0, status = -1;
         tool::SyncSeams seams;
         seams.attempt = [&](const std::string& server) {
@@ -173,8 +170,7 @@ private slots:
 
     void accept()
     {
-        QFETCH(QByteArray, datagram);
-        QFETCH(QString, server);
+        QFETCH(QByteArray, datagram); QFETCH(QString, server);
         const auto s = tool::acceptAnswer(datagram.toStdString(), "0a1b2c3d", "192.0.2.3");
         QCOMPARE(s ? QString::fromStdString(
                          s->id + " " + s->name + " " + s->ver + " " + std::to_string(s->stratum) +
