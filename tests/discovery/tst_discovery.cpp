@@ -22,6 +22,13 @@ class TestDiscovery : public QObject
     QTemporaryDir settingsDir;
     const QStringList spare = LabPeer::spareAddresses();
     const QString server = LabPeer::serverAddress(), client = LabPeer::clientAddress();
+    std::vector<std::unique_ptr<LabPeer>> peers; // of the running test function
+
+    bool start(const QString& at, const QString& json, QStringList o = {"--no-ntp"})
+    {
+        peers.push_back(std::make_unique<LabPeer>(at, o << "--json" << json, at != client));
+        return peers.back()->started();
+    }
 
 private slots:
     void initTestCase()
@@ -30,6 +37,7 @@ private slots:
         qRegisterMetaType<QList<DiscoveredServer>>();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     }
+    void cleanup() { peers.clear(); }
 
     // One scan hears: a server from 13 addresses, answering in address order and well apart
     // where the order decides, of which only the one numbered answering serves SNTP; one id
@@ -47,11 +55,6 @@ private slots:
     void scan()
     {
         QFETCH(int, answering); QFETCH(QString, listed);
-        std::vector<std::unique_ptr<LabPeer>> peers;
-        auto start = [&](const QString& at, const QString& json, QStringList o) {
-            peers.push_back(std::make_unique<LabPeer>(at, o << "--json" << json, at != client));
-            return peers.back()->started();
-        };
         for (int i = 0; i < 13; ++i) {
             const int delayMs = i == 0 ? 0 : i <= 10 ? 150 : 400 + 300 * (i - 11);
             QStringList o{"--delay", QString::number(delayMs)};
@@ -63,7 +66,7 @@ private slots:
                                  "type=5", "array", "malformed", "long"})
             bad << "--send" << kind;
         QVERIFY(start(spare[13], R"({"id":"bad","name":"Bad"})", bad));
-        QVERIFY(start(spare[14], R"({"id":"two","name":"Early"})", {"--no-ntp"}));
+        QVERIFY(start(spare[14], R"({"id":"two","name":"Early"})"));
         QVERIFY(start(spare[15], R"({"id":"two","name":"kept"})", {"--no-ntp", "--delay", "100"}));
         QVERIFY(start(spare[16], R"({"stratum":"1","synced":1,"accepting":"true","steady":"1"})",
                       {"--no-ntp", "--send", "announce"}));
@@ -206,12 +209,8 @@ private slots:
         QFETCH(QStringList, servers); QFETCH(QString, args); QFETCH(QByteArray, input);
         QFETCH(QString, want);
         const QStringList& at = spare;
-        std::vector<std::unique_ptr<LabPeer>> peers;
-        for (int i = 0; i < servers.size(); ++i) {
-            peers.push_back(std::make_unique<LabPeer>(
-                at.value(i), QStringList{"--no-ntp", "--json", servers[i]}));
-            QVERIFY(peers.back()->started());
-        }
+        for (int i = 0; i < servers.size(); ++i)
+            QVERIFY(start(at[i], servers[i]));
         QProcessEnvironment env;
         env.insert("TESSAVEL_CONNECT_TEST_ROOT", "/nonexistent/root");
         const ToolResult r =

@@ -3,7 +3,7 @@
 
 #include <QVariant>
 
-// Writes dict (QVariantMap), array, string, integer and bool.
+// Writes dict (QVariantMap), array, string, integer and bool; bytes are taken as they are.
 QByteArray plistXml(const QVariant& value);
 bool writePlistFile(const QString& path, const QVariant& value);
 // A plist on one line, in the file's order: {Label=x,Args=[a,b],RunAtLoad=true}; "" for none.

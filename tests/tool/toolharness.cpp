@@ -161,6 +161,7 @@ static QString element(const QVariant& v)
 
 QByteArray plistXml(const QVariant& value)
 {
+    if (value.typeId() == QMetaType::QByteArray) return value.toByteArray(); // as it is
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" +
            element(value).toUtf8() + "</plist>\n";
 }
@@ -180,11 +181,8 @@ QString plistText(const QByteArray& xml)
         .replace(QRegularExpression("<key>([^<]*)</key>"), "\\1=")
         .replace(QRegularExpression("<(?:string|integer)>([^<]*)</\\w+>|<(true|false)/>"),
                  "\\1\\2,")
-        .replace("<dict>", "{")
-        .replace("</dict>", "},")
-        .replace("<array>", "[")
-        .replace("</array>", "],")
-        .replace(",}", "}")
-        .replace(",]", "]");
+        .replace("<dict>", "{").replace("</dict>", "},")
+        .replace("<array>", "[").replace("</array>", "],")
+        .replace(",}", "}").replace(",]", "]");
     return t.trimmed().chopped(t.trimmed().endsWith(',') ? 1 : 0);
 }

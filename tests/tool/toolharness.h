@@ -11,8 +11,7 @@
 struct ToolResult
 {
     int status = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
 
 struct ToolHarness
