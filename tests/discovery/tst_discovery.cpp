@@ -185,7 +185,8 @@ private slots:
             << "Found 2 Tessavel server(s):\n\n  [1] Lab  \u2014  @0  (stratum 1, GPS, v2.4, 1 client)\n  [-] Annex  \u2014  @1  (unavailable: not synced yet)\n\n||0";
         QTest::newRow("no id, no name, one per address") << QStringList{"{}", "{}"} << "discover" << QByteArray()
             << "Found 2 Tessavel server(s):\n\n  [-] (unnamed)  \u2014  @0  (unavailable: not accepting clients)\n  [-] (unnamed)  \u2014  @1  (unavailable: not accepting clients)\n\n||0";
-        QTest::newRow("one id from two addresses") << QStringList{j.arg("x", "2", "true", "false"), j.arg("x", "2", "true", "false")} << "discover" << QByteArray() << "<one>";
+        QTest::newRow("one id from two addresses") << QStringList{j.arg("x", "2", "true", "false"), j.arg("x", "2", "true", "false")} << "discover" << QByteArray()
+            << "Found 1 Tessavel server(s):\n\n  [-] x  \u2014  ..."; // from either address
         const QString r = R"({"id":"%1","name":"%2","ver":"%3","source":"%4","stratum":1,"clients":1,"synced":true,"accepting":true})";
         const QString line = "  [%1] %2  \u2014  @%3  (stratum 1, %4, v%5, 1 client)\n";
         QTest::newRow("controls shown as U+FFFD") << QStringList{r.arg("a", R"(Caf\u00e9 \u2014 S\u00fcd\u001b[2J\u0007)", R"(2.4\u009b)", R"(GPS\u2028\u2029\u0085\u007f\t\r\n)")} << "discover" << QByteArray()
@@ -208,20 +209,15 @@ private slots:
     {
         QFETCH(QStringList, servers); QFETCH(QString, args); QFETCH(QByteArray, input);
         QFETCH(QString, want);
-        const QStringList& at = spare;
         for (int i = 0; i < servers.size(); ++i)
-            QVERIFY(start(at[i], servers[i]));
+            QVERIFY(start(spare[i], servers[i]));
         QProcessEnvironment env;
         env.insert("TESSAVEL_CONNECT_TEST_ROOT", "/nonexistent/root");
-        const ToolResult r =
-            ToolHarness::run(args.split(' ', Qt::SkipEmptyParts), env, {}, {}, input);
+        const ToolResult r = ToolHarness::run(args.split(' ', Qt::SkipEmptyParts), env, {}, {}, input);
         const QString err = r.err.startsWith("error: could not install") ? "" : r.err;
-        if (want == "<one>")
-            QVERIFY2(r.out.startsWith("Found 1 Tessavel server(s):\n\n  [-] x  "),
-                     qPrintable(r.out));
-        else
-            QCOMPARE(r.out + "|" + err + "|" + QString::number(r.status),
-                     QString(want).replace("@0", at.value(0)).replace("@1", at.value(1)));
+        const QString got = r.out + "|" + err + "|" + QString::number(r.status);
+        want.replace("@0", spare[0]).replace("@1", spare[1]);
+        QCOMPARE(want.endsWith("...") ? got.left(want.size() - 3) + "..." : got, want);
     }
 };
 

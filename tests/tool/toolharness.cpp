@@ -1,5 +1,4 @@
 // The test harness of the tool's tests: running the tool, self-test roots, property lists.
-#include "tests/tool/plistxml.h"
 #include "tests/tool/selftestroot.h"
 
 #include <QDir>
