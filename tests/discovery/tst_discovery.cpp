@@ -1,13 +1,16 @@
 // Discovery as the application does it, across the lab's veth pair: one scan with real
-// broadcasts against lab servers that answer as told, and SNTP probes. The clock watcher's
-// checks that need the lab live here too: chronyd on port 123, reports by broadcast.
+// broadcasts against lab servers that answer as told (some of them hostile), and SNTP probes.
+// The clock watcher's checks that need the lab live here too: chronyd on port 123, reports by
+// broadcast, heard answers of the largest size and longer. And the tool's own discovery.
 #include "clock/clockwatcher.h"
 #include "discovery/app/discoveryanswer.h"
 #include "discovery/app/discoveryclient.h"
 #include "tests/lab/labpeer.h"
+#include "tests/tool/toolharness.h"
 
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -19,6 +22,13 @@ class TestDiscovery : public QObject
     QTemporaryDir settingsDir;
     const QStringList spare = LabPeer::spareAddresses();
     const QString server = LabPeer::serverAddress(), client = LabPeer::clientAddress();
+    std::vector<std::unique_ptr<LabPeer>> peers; // of the running test function
+
+    bool start(const QString& at, const QString& json, QStringList o = {"--no-ntp"})
+    {
+        peers.push_back(std::make_unique<LabPeer>(at, o << "--json" << json, at != client));
+        return peers.back()->started();
+    }
 
 private slots:
     void initTestCase()
@@ -27,15 +37,16 @@ private slots:
         qRegisterMetaType<QList<DiscoveredServer>>();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     }
+    void cleanup() { peers.clear(); }
 
     // One scan hears: a server from 13 addresses, answering in address order and well apart
     // where the order decides, of which only the one numbered answering serves SNTP; one id
     // from two addresses; one with every field, one with none or of the wrong type; one on
-    // this computer; and one whose every answer breaks a rule.
+    // this computer; one answering at the largest size; and one whose every answer breaks a
+    // rule, one of them a datagram longer than its length field of 1024.
     void scan_data()
     {
-        QTest::addColumn<int>("answering");
-        QTest::addColumn<QString>("listed");
+        QTest::addColumn<int>("answering"); QTest::addColumn<QString>("listed");
         QTest::newRow("twelfth answers: kept and chosen")
             << 11 << spare.value(11) + "|lab|||0|0|00100";
         QTest::newRow("thirteenth answers: dropped") << 12 << spare.value(0) + "|lab|||0|0|00000";
@@ -43,13 +54,7 @@ private slots:
 
     void scan()
     {
-        QFETCH(int, answering);
-        QFETCH(QString, listed);
-        std::vector<std::unique_ptr<LabPeer>> peers;
-        auto start = [&](const QString& at, const QString& json, QStringList o) {
-            peers.push_back(std::make_unique<LabPeer>(at, o << "--json" << json, at != client));
-            return peers.back()->started();
-        };
+        QFETCH(int, answering); QFETCH(QString, listed);
         for (int i = 0; i < 13; ++i) {
             const int delayMs = i == 0 ? 0 : i <= 10 ? 150 : 400 + 300 * (i - 11);
             QStringList o{"--delay", QString::number(delayMs)};
@@ -58,17 +63,17 @@ private slots:
         }
         QStringList bad{"--ntp-fault", "originate"};
         for (const char* kind : {"stale", "no-nonce", "trailing=2", "oversize", "type=1", "type=4",
-                                 "type=5", "array", "malformed"})
+                                 "type=5", "array", "malformed", "long"})
             bad << "--send" << kind;
         QVERIFY(start(spare[13], R"({"id":"bad","name":"Bad"})", bad));
-        QVERIFY(start(spare[14], R"({"id":"two","name":"Early"})", {"--no-ntp"}));
+        QVERIFY(start(spare[14], R"({"id":"two","name":"Early"})"));
         QVERIFY(start(spare[15], R"({"id":"two","name":"kept"})", {"--no-ntp", "--delay", "100"}));
         QVERIFY(start(spare[16], R"({"stratum":"1","synced":1,"accepting":"true","steady":"1"})",
                       {"--no-ntp", "--send", "announce"}));
         QVERIFY(start(spare[17],
                       R"({"id":"a","name":"Alpha","source":"GPS","ver":"2.4","stratum":1,)"
                       R"("clients":3,"synced":true,"accepting":true,"steady":true})",
-                      {}));
+                      {"--send", "full"}));
         QVERIFY(start(client, R"({"id":"me","name":"Here"})", {"--ntp-loopback"}));
 
         DiscoveryClient discovery;
@@ -76,6 +81,9 @@ private slots:
         discovery.scan(1500);
         discovery.scan(1500); // one scan at a time: this one changes nothing
         QVERIFY(finished.wait(10000));
+        discovery.scan(100);
+        QTRY_COMPARE(finished.size(), 2);
+        QCOMPARE(discovery.findChildren<QTimer*>().size(), 1); // one listening timer for all
         // name|address|id|source|ver|stratum|clients, then the flags synced accepting
         // answering thisComputer steady.
         QStringList got;
@@ -91,7 +99,9 @@ private slots:
                                    "Here|127.0.0.1|me|||0|0|00110",
                                    "kept|" + spare[14] + "|two|||0|0|00000", "Lab|" + listed}));
 
-        // One probe: chronyd answers; a wrong answer, silence and a name do not.
+        // One probe: chronyd answers; a wrong answer, silence and a name do not, nor chronyd
+        // when asked to wait a negative time.
+        QVERIFY(!DiscoveryClient::answersTimeNow(server, -1));
         QStringList answers;
         for (const QString& a : {server, spare[13], spare[16], QString("lab.local")}) {
             if (DiscoveryClient::answersTimeNow(a, 1500)) answers << a;
@@ -128,6 +138,86 @@ private slots:
             if (ClockWatcher::isThisComputer(QHostAddress(a))) own << a;
         }
         QCOMPARE(own, (QStringList{client, "::ffff:" + client, "127.3.4.5"}));
+    }
+
+    // Heard answers of the largest size are taken, longer ones not; the answer to the farewell
+    // report does not count once reporting is back on.
+    void heardAnswers()
+    {
+        for (const char* size : {"long", "full"}) {
+            LabPeer peer(spare[0], {"--no-discovery", "--heard", size});
+            QVERIFY(peer.started());
+            ClockWatcher w;
+            w.setServer(spare[0], "Lab");
+            w.setReporting(true);
+            if (size == QString("long")) {
+                QTest::qWait(1500);
+                QVERIFY(!w.reportHeard());
+                continue;
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(w.reportHeard(), 5000);
+            w.setReporting(false);
+            QTest::qWait(500); // the answer to the farewell arrives
+            w.setReporting(true);
+            QVERIFY(!w.reportHeard());
+            QTRY_VERIFY_WITH_TIMEOUT(w.reportHeard(), 5000);
+        }
+    }
+    // The tool's discover command and install's choice of a server, with a test root nobody may
+    // write: install stops right after its first line. Terminal controls in a name are shown as
+    // U+FFFD; names that differ only in Unicode's spelling sort alike.
+    void tool_data()
+    {
+        QTest::addColumn<QStringList>("servers"); // the JSON answers of the spare addresses @0, @1
+        QTest::addColumn<QString>("args"); QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("want"); // out|err|status
+        const QString j =
+            R"({"id":"%1","name":"%1","ver":"2.4","stratum":1,"source":"GPS","clients":%2,"synced":%3,"accepting":%4})";
+        const QStringList two{j.arg("Bravo", "2", "true", "true"),
+                              j.arg("Alpha", "2", "true", "true")};
+        const QString ask =
+            "Select a server:\n  [1] Alpha  \u2014  @1  (stratum 1, GPS, v2.4, 2 clients)\n  [2] "
+            "Bravo  \u2014  @0  (stratum 1, GPS, v2.4, 2 clients)\nNumber: ";
+        const QString none = "No Tessavel servers found on this network.\nMake sure the server has "
+                             "\"Advertise on network\" enabled, or use --server <ip>.\n||1";
+        // clang-format off
+        QTest::newRow("ready and not synced") << QStringList{j.arg("Lab", "1", "true", "true"), j.arg("Annex", "0", "false", "true")} << "discover" << QByteArray()
+            << "Found 2 Tessavel server(s):\n\n  [1] Lab  \u2014  @0  (stratum 1, GPS, v2.4, 1 client)\n  [-] Annex  \u2014  @1  (unavailable: not synced yet)\n\n||0";
+        QTest::newRow("no id, no name, one per address") << QStringList{"{}", "{}"} << "discover" << QByteArray()
+            << "Found 2 Tessavel server(s):\n\n  [-] (unnamed)  \u2014  @0  (unavailable: not accepting clients)\n  [-] (unnamed)  \u2014  @1  (unavailable: not accepting clients)\n\n||0";
+        QTest::newRow("one id from two addresses") << QStringList{j.arg("x", "2", "true", "false"), j.arg("x", "2", "true", "false")} << "discover" << QByteArray()
+            << "Found 1 Tessavel server(s):\n\n  [-] x  \u2014  ..."; // from either address
+        const QString r = R"({"id":"%1","name":"%2","ver":"%3","source":"%4","stratum":1,"clients":1,"synced":true,"accepting":true})";
+        const QString line = "  [%1] %2  \u2014  @%3  (stratum 1, %4, v%5, 1 client)\n";
+        QTest::newRow("controls shown as U+FFFD") << QStringList{r.arg("a", R"(Caf\u00e9 \u2014 S\u00fcd\u001b[2J\u0007)", R"(2.4\u009b)", R"(GPS\u2028\u2029\u0085\u007f\t\r\n)")} << "discover" << QByteArray()
+            << "Found 1 Tessavel server(s):\n\n" + line.arg("1", "Caf\u00e9 \u2014 S\u00fcd\uFFFD[2J\uFFFD", "0", "GPS" + QString(7, QChar(0xFFFD)), "2.4\uFFFD") + "\n||0";
+        // Lowered and composed, "E" + U+0301 + "b" is "\u00e9b", after "\u00e9a".
+        QTest::newRow("canonically equivalent names sort alike") << QStringList{r.arg("a", R"(E\u0301b)", "1", "GPS"), r.arg("b", R"(\u00e9a)", "1", "GPS")} << "discover" << QByteArray()
+            << "Found 2 Tessavel server(s):\n\n" + line.arg("1", "\u00e9a", "1", "GPS", "1") + line.arg("2", "E\u0301b", "0", "GPS", "1") + "\n||0";
+        QTest::newRow("no command at all, nobody answers") << QStringList{} << "" << QByteArray() << none;
+        QTest::newRow("one ready server, taken") << QStringList{j.arg("Alpha", "2", "true", "true"), j.arg("Off", "2", "false", "true")} << "install" << QByteArray()
+            << "Found Alpha at @0.\nSetting up Tessavel Veridir -> \"Alpha\" (@0), every 30 minutes\n||1";
+        QTest::newRow("answer 2 in blanks") << two << "install" << QByteArray(" 2 \n") << ask + "Setting up Tessavel Veridir -> \"Bravo\" (@0), every 30 minutes\n||1";
+        QTest::newRow("answer 0") << two << "install" << QByteArray("0\n") << ask + "|Invalid selection.\n|1";
+        QTest::newRow("answer 3") << two << "install" << QByteArray("3\n") << ask + "|Invalid selection.\n|1";
+        QTest::newRow("end of input") << two << "install" << QByteArray() << ask + "|Invalid selection.\n|1";
+        QTest::newRow("--name alone discovers") << QStringList{} << "install --name Lab" << QByteArray() << "|No Tessavel servers found. Use:  install --server <ip>\n|1";
+        // clang-format on
+    }
+
+    void tool()
+    {
+        QFETCH(QStringList, servers); QFETCH(QString, args); QFETCH(QByteArray, input);
+        QFETCH(QString, want);
+        for (int i = 0; i < servers.size(); ++i)
+            QVERIFY(start(spare[i], servers[i]));
+        QProcessEnvironment env;
+        env.insert("TESSAVEL_CONNECT_TEST_ROOT", "/nonexistent/root");
+        const ToolResult r = ToolHarness::run(args.split(' ', Qt::SkipEmptyParts), env, {}, {}, input);
+        const QString err = r.err.startsWith("error: could not install") ? "" : r.err;
+        const QString got = r.out + "|" + err + "|" + QString::number(r.status);
+        want.replace("@0", spare[0]).replace("@1", spare[1]);
+        QCOMPARE(want.endsWith("...") ? got.left(want.size() - 3) + "..." : got, want);
     }
 };
 

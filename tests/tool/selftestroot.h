@@ -44,10 +44,6 @@ public:
     ToolResult tool(const QStringList& args, const QProcessEnvironment& extra = {},
                     const QString& program = {}) const;
     ToolResult launchctl(const QStringList& args) const;
-    bool loaded(const QString& label) const
-    {
-        return launchctl({"print", domain() + "/" + label}).status == 0;
-    }
     // How many runs of the job have ended; -1 when it is not loaded.
     int finishedRuns(const QString& label) const;
     // Waits until the job's run at load has ended, so nothing it writes races the test.

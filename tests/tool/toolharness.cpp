@@ -1,5 +1,4 @@
 // The test harness of the tool's tests: running the tool, self-test roots, property lists.
-#include "tests/tool/plistxml.h"
 #include "tests/tool/selftestroot.h"
 
 #include <QDir>
@@ -89,7 +88,10 @@ ToolResult SelfTestRoot::tool(const QStringList& args, const QProcessEnvironment
 {
     QProcessEnvironment all = env();
     all.insert(extra);
-    return ToolHarness::run(args, all, {}, program);
+    // Bounded in time, and in memory should a device be read without end.
+    const QStringList bounds{"--as=1073741824", "/usr/bin/timeout", "60",
+                             program.isEmpty() ? ToolHarness::toolPath() : program};
+    return ToolHarness::run(bounds + args, all, {}, "/usr/bin/prlimit");
 }
 
 ToolResult SelfTestRoot::launchctl(const QStringList& args) const
@@ -127,8 +129,7 @@ bool SelfTestRoot::bootOutAll() const
             for (const QString& pid : QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs)) {
                 QFile cmd("/proc/" + pid + "/cmdline"), stat("/proc/" + pid + "/stat");
                 if (cmd.open(QIODevice::ReadOnly) && stat.open(QIODevice::ReadOnly) &&
-                    !stat.readAll().contains(") Z ") &&
-                    cmd.readAll().contains(path().toLocal8Bit()))
+                    !stat.readAll().contains(") Z ") && cmd.readAll().contains(path().toUtf8()))
                     left << pid.toInt();
             }
             return left.isEmpty();
@@ -139,37 +140,27 @@ bool SelfTestRoot::bootOutAll() const
     return clean && left.isEmpty();
 }
 
-namespace {
-
-QString element(const QVariant& v)
+static QString element(const QVariant& v)
 {
     QString body;
-    switch (v.typeId()) {
-    case QMetaType::QVariantMap: {
-        const QVariantMap map = v.toMap();
-        for (auto it = map.begin(); it != map.end(); ++it)
-            body += "<key>" + it.key().toHtmlEscaped() + "</key>" + element(it.value());
-        return "<dict>" + body + "</dict>";
-    }
-    case QMetaType::QVariantList:
-    case QMetaType::QStringList:
-        for (const QVariant& item : v.toList())
-            body += element(item);
+    const QVariantMap map = v.toMap();
+    for (auto it = map.begin(); it != map.end(); ++it)
+        body += "<key>" + it.key().toHtmlEscaped() + "</key>" + element(it.value());
+    if (v.typeId() == QMetaType::QVariantMap) return "<dict>" + body + "</dict>";
+    for (const QVariant& item : v.toList()) // empty for all but lists
+        body += element(item);
+    const int type = v.typeId();
+    if (type == QMetaType::QVariantList || type == QMetaType::QStringList)
         return "<array>" + body + "</array>";
-    case QMetaType::Bool:
-        return v.toBool() ? "<true/>" : "<false/>";
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
+    if (type == QMetaType::Bool) return v.toBool() ? "<true/>" : "<false/>";
+    if (type == QMetaType::Int || type == QMetaType::UInt || type == QMetaType::LongLong)
         return "<integer>" + v.toString() + "</integer>";
-    }
     return "<string>" + v.toString().toHtmlEscaped() + "</string>";
 }
 
-} // namespace
-
 QByteArray plistXml(const QVariant& value)
 {
+    if (value.typeId() == QMetaType::QByteArray) return value.toByteArray(); // as it is
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" +
            element(value).toUtf8() + "</plist>\n";
 }
@@ -189,11 +180,8 @@ QString plistText(const QByteArray& xml)
         .replace(QRegularExpression("<key>([^<]*)</key>"), "\\1=")
         .replace(QRegularExpression("<(?:string|integer)>([^<]*)</\\w+>|<(true|false)/>"),
                  "\\1\\2,")
-        .replace("<dict>", "{")
-        .replace("</dict>", "},")
-        .replace("<array>", "[")
-        .replace("</array>", "],")
-        .replace(",}", "}")
-        .replace(",]", "]");
+        .replace("<dict>", "{").replace("</dict>", "},")
+        .replace("<array>", "[").replace("</array>", "],")
+        .replace(",}", "}").replace(",]", "]");
     return t.trimmed().chopped(t.trimmed().endsWith(',') ? 1 : 0);
 }

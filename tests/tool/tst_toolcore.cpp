@@ -47,13 +47,10 @@ private slots:
         for (const char* vars :
              {"ROOT=/r SNTP=/s root", "ROOT=/r SNTP=/s", "ROOT=/r DOMAIN= SNTP="}) {
             start(vars);
-            seen += QString::fromStdString(
-                tool::kTestRoot.value_or("") + "|" + tool::kDomain + "|" + tool::kLabel + "|" +
-                tool::kSetTimeLabel + "|" + tool::kSntpStandIn.value_or("") + "|" +
-                std::to_string(tool::testEnvironment().value_or(tool::Environment{}).size()) + "|" +
-                tool::values().cmd + "\n");
+            // clang-format off
+            seen += QString::fromStdString(tool::kTestRoot.value_or("") + "|" + tool::kDomain + "|" + tool::kLabel + "|" + tool::kSetTimeLabel + "|" + tool::kSntpStandIn.value_or("") + "|" +
+                                           std::to_string(tool::testEnvironment().value_or(tool::Environment{}).size()) + "|" + tool::values().cmd + "\n");
         }
-        // clang-format off
         QCOMPARE(seen, "|system|com.tessavel.connect|com.tessavel.connect.settime||0|discover\n"
                        "/r|gui/502|com.tessavel.connect.selftest|com.tessavel.connect.settime.selftest|/s|2|discover\n"
                        "/r||com.tessavel.connect.selftest|com.tessavel.connect.settime.selftest||1|discover\n");
@@ -81,8 +78,7 @@ private slots:
 
     void oneSync()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, log);
+        QFETCH(QString, script); QFETCH(QString, log);
         QTemporaryDir root;
         QFile sntp(root.filePath("sntp"));
         QVERIFY(sntp.open(QIODevice::WriteOnly) && sntp.write("#!/bin/sh\n" + script.toUtf8()) > 0);
@@ -116,9 +112,7 @@ private slots:
 
     void bootRetries()
     {
-        QFETCH(double, uptime);
-        QFETCH(int, succeedAt);
-        QFETCH(QList<int>, want);
+        QFETCH(double, uptime); QFETCH(int, succeedAt); QFETCH(QList<int>, want);
         int made = 0, slept = 0, asked = 0, status = -1;
         tool::SyncSeams seams;
         seams.attempt = [&](const std::string& server) {
@@ -141,18 +135,14 @@ private slots:
 
     void accept_data()
     {
-        QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<QString>("server"); // the record; empty: dropped
-        const auto row = [](const char* name, int type, const QByteArray& json, const char* server,
-                            int length = -1) {
-            const int n = length < 0 ? int(json.size()) : length;
-            QTest::newRow(name) << "TSVL\x01" + QByteArray(1, char(type)) + char(n >> 8) + char(n) +
-                                       json
-                                << server;
-        };
+        QTest::addColumn<QByteArray>("datagram"); QTest::addColumn<QString>("server"); // "": dropped
         const char* x = "x (unnamed)  0 0 0  0 192.0.2.3";
         const QByteArray id = R"({"id":"x"})", reply = R"({"nonce":"0a1b2c3d","id":"x"})";
         // clang-format off
+        const auto row = [](const char* name, int type, const QByteArray& json, const char* server, int length = -1) {
+            const int n = length < 0 ? int(json.size()) : length;
+            QTest::newRow(name) << "TSVL\x01" + QByteArray(1, char(type)) + char(n >> 8) + char(n) + json << server;
+        };
         row("reply with the nonce", 3, reply, x);
         row("announcement, no nonce", 2, id, x);
         row("every field", 2, R"({"id":"i","name":"N","ver":"2","stratum":3,"synced":true,"accepting":true,"source":"G","clients":4,"address":"1.2.3.4"})", "i N 2 3 1 1 G 4 192.0.2.3");
@@ -173,15 +163,12 @@ private slots:
 
     void accept()
     {
-        QFETCH(QByteArray, datagram);
-        QFETCH(QString, server);
+        QFETCH(QByteArray, datagram); QFETCH(QString, server);
         const auto s = tool::acceptAnswer(datagram.toStdString(), "0a1b2c3d", "192.0.2.3");
-        QCOMPARE(s ? QString::fromStdString(
-                         s->id + " " + s->name + " " + s->ver + " " + std::to_string(s->stratum) +
-                         " " + std::to_string(s->synced) + " " + std::to_string(s->accepting) +
-                         " " + s->source + " " + std::to_string(s->clients) + " " + s->address)
-                   : "",
-                 server);
+        // clang-format off
+        QCOMPARE(s ? QString::fromStdString(s->id + " " + s->name + " " + s->ver + " " + std::to_string(s->stratum) + " " + std::to_string(s->synced) + " " +
+                                            std::to_string(s->accepting) + " " + s->source + " " + std::to_string(s->clients) + " " + s->address) : "", server);
+        // clang-format on
         QCOMPARE(tool::buildQuery("0123abcd"),
                  std::string("TSVL\x01\x01\x00\x38", 8) +
                      R"j({"nonce":"0123abcd","client":"Tessavel Veridir (macOS)"})j");
