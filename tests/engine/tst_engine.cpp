@@ -3,7 +3,7 @@
 // lean on in the stand-ins. Built with the tool in the bundle, and without (found on the path).
 #include "engine/engine.h"
 #include "engine/enginetesting.h"
-#include "tests/tool/plistxml.h"
+#include "tests/tool/toolharness.h"
 #include "tests/tool/selftestroot.h"
 
 #include <QtTest>
