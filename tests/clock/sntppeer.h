@@ -1,5 +1,5 @@
 // What the clock's tests and the windows' tests share: a time source the test moves by hand,
-// and an SNTP server on loopback that answers at that time plus an offset.
+// a UDP peer on loopback, and the SNTP answers such a peer gives.
 #pragma once
 
 #include "clock/sntp.h"
@@ -8,6 +8,8 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <QtEndian>
+
+#include <functional>
 
 // advance() moves both clocks; changing utc alone is setting the system clock.
 struct FakeTime final : TimeSource
@@ -19,37 +21,54 @@ struct FakeTime final : TimeSource
     void advance(qint64 ms) { utc += ms, mono += ms; }
 };
 
-class SntpPeer
+// A server's answer to the request sent at t1; bytes the client never reads hold junk.
+inline QByteArray sntpAnswer(qint64 t1, qint64 t2, qint64 t3, quint8 first = 0x24,
+                             quint8 stratum = 2)
 {
-public:
-    explicit SntpPeer(const TimeSource& time) : time_(time)
+    QByteArray a(48, char(0xA5));
+    a[0] = char(first);
+    a[1] = char(stratum);
+    qToBigEndian(ntpTimestampFromUtcMs(t1), a.data() + 24);
+    qToBigEndian(ntpTimestampFromUtcMs(t2), a.data() + 32);
+    qToBigEndian(ntpTimestampFromUtcMs(t3), a.data() + 40);
+    return a;
+}
+
+// A UDP peer on loopback that keeps every datagram it gets and may answer it at once.
+struct Peer : QObject
+{
+    Peer(const char* address, quint16 port)
     {
-        if (!socket_.bind(QHostAddress::LocalHost, 0)) qFatal("SntpPeer: cannot bind");
-        QObject::connect(&socket_, &QUdpSocket::readyRead, [this] {
-            while (socket_.hasPendingDatagrams()) {
-                const QNetworkDatagram request = socket_.receiveDatagram();
-                if (!silent) answer(request);
+        if (!socket.bind(QHostAddress(address), port)) qFatal("cannot bind %s", address);
+        connect(&socket, &QUdpSocket::readyRead, this, [this] {
+            while (socket.hasPendingDatagrams()) {
+                got << socket.receiveDatagram();
+                if (reply) reply(int(got.size()) - 1);
             }
         });
     }
-    quint16 port() const { return socket_.localPort(); }
-
-    qint64 offsetMs = 0; // this peer's clock minus the test's system clock
-    bool silent = false;
-
-private:
-    void answer(const QNetworkDatagram& request)
+    void send(int i, const QByteArray& bytes) { socket.writeDatagram(got.at(i).makeReply(bytes)); }
+    quint16 port() const { return socket.localPort(); }
+    qint64 requestTime(int i) const // the request's transmit time: the answer's originate
     {
-        QByteArray a(kNtpPacketLength, '\0');
-        a[0] = char(0x24); // version 4, server
-        a[1] = char(2);
-        a.replace(24, 8, request.data().mid(40, 8)); // originate: the request's transmit time
-        const quint64 now = ntpTimestampFromUtcMs(time_.utcNowMs() + offsetMs);
-        qToBigEndian<quint64>(now, a.data() + 32);
-        qToBigEndian<quint64>(now, a.data() + 40);
-        socket_.writeDatagram(request.makeReply(a));
+        return utcMsFromNtpTimestamp(qFromBigEndian<quint64>(got.at(i).data().constData() + 40));
     }
 
-    const TimeSource& time_;
-    QUdpSocket socket_;
+    QUdpSocket socket;
+    QList<QNetworkDatagram> got;
+    std::function<void(int)> reply;
+};
+
+// An SNTP server that answers at once with the test's time plus an offset, or stays silent.
+struct SntpPeer : Peer
+{
+    explicit SntpPeer(const TimeSource& time) : Peer("127.0.0.1", 0)
+    {
+        reply = [this, &time](int i) {
+            const qint64 now = time.utcNowMs() + offsetMs;
+            if (!silent) send(i, sntpAnswer(requestTime(i), now, now));
+        };
+    }
+    qint64 offsetMs = 0; // this peer's clock minus the test's system clock
+    bool silent = false;
 };

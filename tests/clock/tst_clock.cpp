@@ -16,38 +16,6 @@ namespace {
 using S = ClockState;
 constexpr qint64 kT1 = 1'700'000'000'123;
 
-// A UDP peer on loopback that keeps every datagram it gets and may answer it at once.
-struct Peer : QObject
-{
-    Peer(const char* address, quint16 port)
-    {
-        if (!socket.bind(QHostAddress(address), port)) qFatal("cannot bind %s", address);
-        connect(&socket, &QUdpSocket::readyRead, this, [this] {
-            while (socket.hasPendingDatagrams()) {
-                got << socket.receiveDatagram();
-                if (reply) reply(int(got.size()) - 1);
-            }
-        });
-    }
-    void send(int i, const QByteArray& bytes) { socket.writeDatagram(got.at(i).makeReply(bytes)); }
-
-    QUdpSocket socket;
-    QList<QNetworkDatagram> got;
-    std::function<void(int)> reply;
-};
-
-// A server's answer to the request sent at t1; bytes the client never reads hold junk.
-QByteArray sntpAnswer(qint64 t1, qint64 t2, qint64 t3, quint8 first = 0x24, quint8 stratum = 2)
-{
-    QByteArray a(48, char(0xA5));
-    a[0] = char(first);
-    a[1] = char(stratum);
-    qToBigEndian(ntpTimestampFromUtcMs(t1), a.data() + 24);
-    qToBigEndian(ntpTimestampFromUtcMs(t2), a.data() + 32);
-    qToBigEndian(ntpTimestampFromUtcMs(t3), a.data() + 40);
-    return a;
-}
-
 QByteArray framed(char type, const QByteArray& payload, int lengthError = 0)
 {
     const int n = int(payload.size()) + lengthError;
@@ -80,8 +48,7 @@ class TestClock : public QObject
     // Answers at the test's time + serverOffset; the second server adds a copy 100 ms later.
     void answer(Peer& p, int i)
     {
-        const qint64 t1 =
-            utcMsFromNtpTimestamp(qFromBigEndian<quint64>(p.got[i].data().constData() + 40));
+        const qint64 t1 = p.requestTime(i);
         for (qint64 extra = 0; answering && extra <= (&p == second.get() ? 100 : 0); extra += 100)
             p.send(i, sntpAnswer(t1, time.utc + serverOffset + extra,
                                  time.utc + serverOffset + extra));
