@@ -1,0 +1,232 @@
+#include "app/clientapp.h"
+
+#include "app/appmove.h"
+#include "app/platform/platform.h"
+#include "clock/clockwatcher.h"
+#include "engine/engine.h"
+#include "ui/alertwindow.h"
+#include "ui/clienttray.h"
+#include "ui/connectwindow.h"
+#include "ui/dialogs.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSettings>
+#include <sys/stat.h>
+
+namespace {
+
+const QString kInstanceName = QStringLiteral("com.tessavel.connect.app.instance");
+
+// Dock icon first, so that the window comes up in front on the Mac.
+void bringUp(QWidget* window)
+{
+    setDockIconVisible(true);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    activateApp();
+}
+
+// Waits with the wait cursor while a privileged step blocks.
+template<typename Step>
+auto waiting(Step step)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto result = step();
+    QApplication::restoreOverrideCursor();
+    return result;
+}
+
+} // namespace
+
+bool launchedAtLogin(const QStringList& arguments)
+{
+    if (arguments.contains(QStringLiteral("--login")))
+        return true;
+    struct stat console {};
+    if (stat("/dev/console", &console) != 0)
+        return false;
+    // Logging in hands the console to the user. A change "in the future" says only that the
+    // clock was set back since, which this application exists to notice: not a login.
+    const qint64 since = QDateTime::currentSecsSinceEpoch() - qint64(console.st_ctime);
+    return since >= 0 && since < 120;
+}
+
+ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
+{
+    watcher = new ClockWatcher(this);
+    window = new ConnectWindow(watcher);
+    alert = new AlertWindow(watcher);
+
+    connect(window, &ConnectWindow::watchingToggled, this, [this](bool on) {
+        setWatching(on);
+        if (on && !isLoginItemRegistered())
+            offerStartAtLogin();
+    });
+    connect(window, &ConnectWindow::startAtLoginToggled, this,
+            [this](bool on) { setStartAtLogin(on, false); });
+    connect(window, &ConnectWindow::closedToMenuBar, this, &ClientApp::tidyDock);
+    qApp->installEventFilter(this);
+    connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::onStateChanged);
+    connect(watcher, &ClockWatcher::wantsOsSync, this, [] { Engine::syncNowWithoutPassword(); });
+    connect(alert, &AlertWindow::setClockRequested, this, &ClientApp::setClock);
+    connect(alert, &AlertWindow::syncNowRequested, window, &ConnectWindow::syncNow);
+    connect(alert, &AlertWindow::searchRequested, this, [this] {
+        alert->hide();
+        bringUp(window);
+        window->startScan();
+    });
+    connect(window, &ConnectWindow::alertRequested, this, &ClientApp::showAlert);
+    connect(alert, &AlertWindow::shownOrPutAway, this, &ClientApp::putAway);
+    connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::putAway);
+    connect(alert, &AlertWindow::acceptServerTimeRequested, this, [this] {
+        watcher->forgetLastSync();
+        Engine::syncNowWithoutPassword();
+    });
+    connect(alert, &AlertWindow::giveUpDontAskAgainRequested, this, [this] {
+        if (!waiting(&Engine::giveUpSettingClockWithoutPassword))
+            Dialogs::inform(alert, QMessageBox::Warning,
+                            QStringLiteral("This Mac did not confirm it. It may still set the clock "
+                                           "from here without a password."));
+        alert->showDontAskAsItStands();
+    });
+
+    QSettings settings;
+    const bool watch = settings.value(QStringLiteral("menuBar/watch"), false).toBool();
+    window->setCanStartAtLogin(AppMove::inApplications());
+    window->setWatching(watch);
+    setWatching(watch);
+
+    const QString afterMove = QStringLiteral("menuBar/startAtLoginAfterMove");
+    if (settings.value(afterMove, false).toBool()) {
+        settings.remove(afterMove);
+        if (watch && AppMove::inApplications())
+            registerLoginItem();
+    }
+    window->setStartAtLogin(watch && isLoginItemRegistered());
+
+    if (!(atLogin && watch))
+        showWindow(true);
+    if (watcher->state == ClockState::Wrong)
+        bringUp(alert);
+    else if (alert->isVisible())
+        alert->hide();
+}
+
+ClientApp::~ClientApp()
+{
+    delete alert;
+    delete window;
+}
+
+bool ClientApp::claimSingleInstance(QLocalServer** server)
+{
+    QLocalSocket socket;
+    socket.connectToServer(kInstanceName, QIODevice::ReadWrite);
+    if (socket.waitForConnected(300)) {
+        socket.write("show\n", 5);
+        socket.waitForBytesWritten(300);
+        return false;
+    }
+    // Left behind by a copy that crashed.
+    QLocalServer::removeServer(kInstanceName);
+    auto* listening = new QLocalServer;
+    listening->listen(kInstanceName);
+    *server = listening;
+    return true;
+}
+
+void ClientApp::adoptSingleInstance(QLocalServer* server)
+{
+    instanceServer = server;
+    if (!server)
+        return;
+    server->setParent(this);
+    connect(server, &QLocalServer::newConnection, this, [this] {
+        // Whatever a later copy says, it wants this copy in front.
+        while (QLocalSocket* socket = instanceServer->nextPendingConnection())
+            socket->deleteLater();
+        showWindow(true);
+    });
+}
+
+void ClientApp::setWatching(bool on)
+{
+    const bool was = watching;
+    watching = on;
+    QSettings().setValue(QStringLiteral("menuBar/watch"), on);
+    QApplication::setQuitOnLastWindowClosed(!on);
+    window->closesToMenuBar = on;
+    watcher->setReporting(on);
+    if (on && !tray) {
+        tray = new ClientTray(watcher, this);
+        connect(tray, &ClientTray::openRequested, this, [this] { showWindow(true); });
+        connect(tray, &ClientTray::alertRequested, this, &ClientApp::showAlert);
+        connect(tray, &ClientTray::syncNowRequested, window, &ConnectWindow::syncNow);
+        connect(tray, &ClientTray::quitRequested, qApp, &QCoreApplication::quit);
+    }
+    if (!on) {
+        delete tray;
+        tray = nullptr;
+        // Starting at login only makes sense while keeping watch.
+        if (was) {
+            unregisterLoginItem();
+            window->setStartAtLogin(false);
+        }
+    }
+}
+
+void ClientApp::showWindow(bool withAlert)
+{
+    bringUp(window);
+    if (withAlert && watcher->state == ClockState::Wrong && !alert->isVisible())
+        bringUp(alert);
+}
+
+void ClientApp::showAlert()
+{
+    bringUp(alert);
+}
+
+void ClientApp::onStateChanged(ClockState state)
+{
+    if (state == ClockState::Wrong)
+        bringUp(alert);
+    else if (alert->isVisible())
+        alert->hide();
+}
+
+void ClientApp::putAway()
+{
+    window->setAlertPutAway(watcher->state == ClockState::Wrong && !alert->isVisible());
+    tidyDock();
+}
+
+void ClientApp::tidyDock()
+{
+    // Without watching the icon stays: closing the main window then quits.
+    if (watching && !window->isVisible() && !alert->isVisible())
+        setDockIconVisible(false);
+}
+
+void ClientApp::setClock(const QDateTime& time, bool dontAskAgain)
+{
+    QString error;
+    const Engine::SetClockResult result =
+        waiting([&] { return Engine::setClock(time, dontAskAgain, &error); });
+    // A cancelled password prompt comes back without a text and shows nothing.
+    if (result != Engine::SetClockResult::Set && !error.isEmpty())
+        Dialogs::inform(alert, QMessageBox::Warning, error);
+    watcher->probeNow();
+}
+
+bool ClientApp::eventFilter(QObject* watched, QEvent* event)
+{
+    // Quitting must really close the windows, not hide them to the menu bar.
+    if (watched == qApp && event->type() == QEvent::Quit)
+        window->closesToMenuBar = false;
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,61 @@
+#pragma once
+// The application object: the one clock watcher, the main window and the clock alert wired
+// together, one running copy per user, and the user's choice to keep watch in the menu bar.
+#include "clock/clockstate.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class AlertWindow;
+class ClientTray;
+class ClockWatcher;
+class ConnectWindow;
+class QDateTime;
+class QLocalServer;
+
+// True when the user's login started this process.
+bool launchedAtLogin(const QStringList& arguments);
+
+class ClientApp : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ClientApp(bool launchedAtLogin, QObject* parent = nullptr);
+    ~ClientApp() override;
+
+    // True when this process is the running copy (*server then listens); false when another
+    // copy runs and was told to show itself.
+    static bool claimSingleInstance(QLocalServer** server);
+    void adoptSingleInstance(QLocalServer* server);
+
+    void setWatching(bool on);
+    void showWindow(bool withAlert);
+    void showAlert();
+    void onStateChanged(ClockState state);
+    void setClock(const QDateTime& time, bool dontAskAgain);
+    void tidyDock();
+
+    // Start at login and the move into Applications that it may need (startatlogin.cpp).
+    void offerStartAtLogin();
+    void setStartAtLogin(bool on, bool alreadyAsked);
+    static QString movingWords();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // For tests.
+    ConnectWindow* mainWindow() const { return window; }
+    AlertWindow* alertWindow() const { return alert; }
+    ClientTray* menuBarItem() const { return tray; }
+
+private:
+    void putAway();
+
+    ClockWatcher* watcher = nullptr;
+    ConnectWindow* window = nullptr;
+    AlertWindow* alert = nullptr;
+    ClientTray* tray = nullptr;
+    QLocalServer* instanceServer = nullptr;
+    bool watching = false;
+};

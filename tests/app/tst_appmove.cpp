@@ -1,0 +1,141 @@
+#include "app/appmove.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Every path and content under a folder, to see that the source stays as it was.
+QStringList tree(const QString& root)
+{
+    QStringList seen;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        seen << path.mid(root.size()) + QLatin1Char('=') + QString::fromUtf8(readFile(path));
+    }
+    seen.sort();
+    return seen;
+}
+
+} // namespace
+
+class TestAppMove : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void copyBundleTo_data();
+    void copyBundleTo();
+};
+
+void TestAppMove::copyBundleTo_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("trash");   // what the Trash does when asked
+    QTest::addColumn<QString>("message"); // %1: the folder; empty: the copy succeeds
+
+    QTest::newRow("a fresh copy") << "" << "" << "";
+    QTest::newRow("a leftover of an earlier attempt is cleared") << "leftover" << "" << "";
+    QTest::newRow("the copy already there goes to the Trash") << "there" << "moves" << "";
+    QTest::newRow("no own files") << "nosource" << ""
+                                  << "Veridir could not find its own files to copy.";
+    QTest::newRow("the folder cannot be made") << "folderisfile" << ""
+                                               << "The folder %1 could not be made.";
+    QTest::newRow("copying onto itself") << "itself" << "" << "Veridir is already in %1.";
+    QTest::newRow("the copy fails") << "unreadable" << "" << "Veridir could not be copied to %1.";
+    QTest::newRow("the Trash refuses") << "there" << "refuses"
+        << "The copy of Veridir already in %1 could not be moved to the Trash.";
+    QTest::newRow("the Trash says yes but leaves it") << "there" << "leaves"
+        << "The copy of Veridir already in %1 could not be moved to the Trash.";
+    QTest::newRow("the rename fails") << "there" << "locks" << "Veridir could not be put in %1.";
+}
+
+void TestAppMove::copyBundleTo()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, trash);
+    QFETCH(QString, message);
+    if (geteuid() == 0 && (setup == "unreadable" || trash == "locks"))
+        QSKIP("permissions do not bind root");
+
+    QTemporaryDir tmp;
+    const QString source = tmp.filePath("downloads/Tessavel Veridir.app");
+    QString folder = tmp.filePath("Applications");
+    const QString destination = folder + "/Tessavel Veridir.app";
+    writeFile(source + "/Contents/MacOS/Tessavel Veridir", "new");
+    writeFile(source + "/Contents/Info.plist", "plist");
+    if (setup == "leftover")
+        writeFile(destination + ".arriving/stale", "stale");
+    if (setup == "there")
+        writeFile(destination + "/Contents/MacOS/Tessavel Veridir", "old");
+    if (setup == "folderisfile") {
+        writeFile(tmp.filePath("file"), "");
+        folder = tmp.filePath("file/Applications");
+    }
+    if (setup == "itself")
+        folder = tmp.filePath("downloads");
+    const QStringList before = tree(source);
+    if (setup == "unreadable")
+        QFile::setPermissions(source + "/Contents/Info.plist", {});
+
+    QStringList trashed;
+    const QString bin = tmp.filePath("Trash");
+    AppMove::TrashFunction toTrash = [&](const QString& path) {
+        trashed << path;
+        if (trash == "refuses" || trash == "leaves")
+            return trash == "leaves";
+        const bool moved = QDir().mkpath(bin) && QFile::rename(path, bin + "/moved");
+        if (trash == "locks")
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+        return moved;
+    };
+    QString error = "untouched";
+    const QString made = AppMove::copyBundleTo(
+        setup == "nosource" ? tmp.filePath("nothing.app") : source, folder, &error, toTrash);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    if (message.isEmpty()) {
+        QCOMPARE(made, destination);
+        QCOMPARE(error, QString("untouched"));
+        QCOMPARE(tree(destination), before);
+    } else {
+        QCOMPARE(made, QString());
+        QCOMPARE(error, message.contains("%1") ? message.arg(folder) : message);
+    }
+    QCOMPARE(trashed, setup == "there" ? QStringList{destination} : QStringList{});
+    if (trash == "moves")
+        QCOMPARE(readFile(bin + "/moved/Contents/MacOS/Tessavel Veridir"), QByteArray("old"));
+    if (trash == "refuses" || trash == "leaves")
+        QCOMPARE(readFile(destination + "/Contents/MacOS/Tessavel Veridir"), QByteArray("old"));
+    // A locked folder keeps even the emptied staging folder.
+    if (trash != "locks")
+        QVERIFY2(!QFileInfo::exists(destination + ".arriving"), "the staging copy stays behind");
+    if (setup == "unreadable")
+        QFile::setPermissions(source + "/Contents/Info.plist", QFile::ReadOwner);
+    QCOMPARE(tree(source), before);
+    if (setup == "nosource") // a null error pointer is allowed
+        QVERIFY(AppMove::copyBundleTo(tmp.filePath("nothing.app"), folder, nullptr).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestAppMove)
+#include "tst_appmove.moc"
