@@ -94,16 +94,13 @@ QString AppMove::copyBundleTo(const QString& source, const QString& folder, QStr
                               const TrashFunction& trash)
 {
     const QFileInfo from(QDir::cleanPath(source));
-    if (!from.isDir()) {
+    if (!from.isDir())
         return fail(error, QStringLiteral("Veridir could not find its own files to copy."), folder);
-    }
-    if (!QDir().mkpath(folder)) {
+    if (!QDir().mkpath(folder))
         return fail(error, QStringLiteral("The folder %1 could not be made."), folder);
-    }
     const QString destination = folder + QLatin1Char('/') + from.fileName();
-    if (QFileInfo(destination).canonicalFilePath() == from.canonicalFilePath()) {
+    if (QFileInfo(destination).canonicalFilePath() == from.canonicalFilePath())
         return fail(error, QStringLiteral("Veridir is already in %1."), folder);
-    }
     const QString staging = destination + QStringLiteral(".arriving");
     removeAll(staging);
     if (!dittoCopies(source, staging)) {
@@ -114,8 +111,10 @@ QString AppMove::copyBundleTo(const QString& source, const QString& folder, QStr
         const bool moved = trash ? trash(destination) : QFile::moveToTrash(destination);
         if (!moved || present(destination)) {
             removeAll(staging);
-            return fail(error, QStringLiteral("The copy of Veridir already in %1 could not be moved to the Trash."),
-                 folder);
+            return fail(error,
+                        QStringLiteral("The copy of Veridir already in %1 could not be moved "
+                                       "to the Trash."),
+                        folder);
         }
     }
     if (!QFile::rename(staging, destination)) {

@@ -89,8 +89,8 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
     connect(alert, &AlertWindow::giveUpDontAskAgainRequested, this, [this] {
         if (!waiting(&Engine::giveUpSettingClockWithoutPassword))
             Dialogs::inform(alert, QMessageBox::Warning,
-                            QStringLiteral("This Mac did not confirm it. It may still set the clock "
-                                           "from here without a password."));
+                            QStringLiteral("This Mac did not confirm it. It may still set the "
+                                           "clock from here without a password."));
         alert->showDontAskAsItStands();
     });
 

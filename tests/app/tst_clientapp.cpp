@@ -1,24 +1,15 @@
 #include "app/clientapp.h"
 #include "app/platform/platform.h"
-#include "ui/clienttray.h"
 #include "ui/connectwindow.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <memory>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace {
-const QString kInstance = QStringLiteral("com.tessavel.connect.app.instance");
-}
+static const QString kInstance = QStringLiteral("com.tessavel.connect.app.instance");
 
 class TestClientApp : public QObject
 {
@@ -30,7 +21,6 @@ private slots:
     void staleSocketDoesNotStopAFirstCopy();
     void startUp_data();
     void startUp();
-    void loginItemEntry();
 
 private:
     QTemporaryDir home;
@@ -38,9 +28,7 @@ private:
 
 void TestClientApp::initTestCase()
 {
-    // Settings, the autostart entry, the socket and the tool's paths all stay in here; the
-    // real program inherits the same.
-    QVERIFY(home.isValid());
+    // Settings, autostart entry, socket and tool paths stay in here, for the program too.
     for (const char* name : {"HOME", "TMPDIR", "TESSAVEL_CONNECT_TEST_ROOT"})
         qputenv(name, home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
@@ -57,13 +45,10 @@ void TestClientApp::secondCopyShowsTheFirst()
     first.adoptSingleInstance(server);
     first.mainWindow()->hide();
 
+    // The kernel takes the connection while this loop waits; 1.5 s: the 300 ms and a start.
     QProcess second;
-    QElapsedTimer running;
-    connect(&second, &QProcess::started, this, [&] { running.start(); });
     second.start(TV_APP_PROGRAM, {});
-    QTRY_COMPARE(second.state(), QProcess::NotRunning);
-    // Beyond the 300 ms wait, a start-up of the program itself.
-    QVERIFY2(running.elapsed() < 1500, qPrintable(QString::number(running.elapsed())));
+    QVERIFY(second.waitForFinished(1500));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QTRY_VERIFY(first.mainWindow()->isVisible());
@@ -72,25 +57,20 @@ void TestClientApp::secondCopyShowsTheFirst()
 void TestClientApp::staleSocketDoesNotStopAFirstCopy()
 {
     // A socket bound and never listened on: what a crashed copy leaves behind.
-    const QByteArray path = QDir(QDir::tempPath()).filePath(kInstance).toUtf8();
+    sockaddr_un address{AF_UNIX, {}};
+    qstrncpy(address.sun_path, QDir(QDir::tempPath()).filePath(kInstance).toUtf8().constData(),
+             sizeof address.sun_path);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
     QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
 
     QProcess first;
     first.start(TV_APP_PROGRAM, {"--login"});
     QVERIFY(first.waitForStarted());
-    auto stop = qScopeGuard([&] {
-        first.kill();
-        first.waitForFinished();
-    });
+    auto stop = qScopeGuard([&] { first.kill(), first.waitForFinished(); });
     const auto answers = [] {
         QLocalSocket socket;
-        socket.connectToServer(kInstance);
-        return socket.waitForConnected(100);
+        return socket.connectToServer(kInstance), socket.waitForConnected(100);
     };
     QTRY_VERIFY_WITH_TIMEOUT(answers(), 10000);
     QCOMPARE(first.state(), QProcess::Running);
@@ -113,34 +93,20 @@ void TestClientApp::startUp()
     QFETCH(bool, watch);
     QFETCH(bool, windowShown);
     QSettings().setValue("menuBar/watch", watch);
-
     ClientApp app(atLogin);
     QCOMPARE(app.mainWindow()->isVisible(), windowShown);
     QCOMPARE(app.menuBarItem() != nullptr, watch);
-    QCOMPARE(app.mainWindow()->closesToMenuBar, watch);
-    QCOMPARE(QApplication::quitOnLastWindowClosed(), !watch);
 
     // Turning watching off drops the menu-bar item and, had it been on, start at login.
-    QVERIFY(registerLoginItem());
-    app.setWatching(false);
-    QVERIFY(!app.menuBarItem());
-    QCOMPARE(isLoginItemRegistered(), !watch);
-    QVERIFY(unregisterLoginItem());
-}
-
-void TestClientApp::loginItemEntry()
-{
-    QVERIFY(!isLoginItemRegistered());
-    QVERIFY(registerLoginItem());
-    QVERIFY(isLoginItemRegistered());
+    QVERIFY(registerLoginItem() && isLoginItemRegistered());
     QFile entry(home.filePath("config/autostart/tessavel-veridir.desktop"));
     QVERIFY(entry.open(QIODevice::ReadOnly));
-    const QByteArray text = entry.readAll();
-    QVERIFY2(text.contains("Exec=\"" + QApplication::applicationFilePath().toUtf8()
-                           + "\" --login\n"), text);
-    QVERIFY(unregisterLoginItem());
-    QVERIFY(!isLoginItemRegistered());
-    QVERIFY(!entry.exists());
+    QVERIFY(entry.readAll().contains("Exec=\"" + QApplication::applicationFilePath().toUtf8()
+                                     + "\" --login\n"));
+    app.setWatching(false);
+    QVERIFY(!app.menuBarItem());
+    QCOMPARE(entry.exists(), !watch);
+    QVERIFY(unregisterLoginItem() && !isLoginItemRegistered());
 }
 
 QTEST_MAIN(TestClientApp)
