@@ -2,6 +2,7 @@
 
 #include "app/appmove.h"
 #include "app/platform/platform.h"
+#include "app/waitcursor.h"
 #include "clock/clockwatcher.h"
 #include "engine/engine.h"
 #include "ui/alertwindow.h"
@@ -31,14 +32,6 @@ void bringUp(QWidget* window)
 }
 
 // Waits with the wait cursor while a privileged step blocks.
-template<typename Step>
-auto waiting(Step step)
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto result = step();
-    QApplication::restoreOverrideCursor();
-    return result;
-}
 
 } // namespace
 

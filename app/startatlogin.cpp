@@ -2,6 +2,7 @@
 #include "app/appmove.h"
 #include "app/clientapp.h"
 #include "app/platform/platform.h"
+#include "app/waitcursor.h"
 #include "ui/connectwindow.h"
 #include "ui/dialogs.h"
 
@@ -68,9 +69,7 @@ void ClientApp::setStartAtLogin(bool on, bool alreadyAsked)
         return;
     }
     QString error;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString moved = AppMove::copyToApplications(&error);
-    QApplication::restoreOverrideCursor();
+    const QString moved = waiting([&] { return AppMove::copyToApplications(&error); });
     if (moved.isEmpty()) {
         window->setStartAtLogin(false);
         Dialogs::inform(window, QMessageBox::Warning, error);
