@@ -129,6 +129,9 @@ int ConnectWindow::fillTable()
         layout->setContentsMargins(0, 0, 10, 0);
         layout->addWidget(new InstChip(word, tone, cell), 0, Qt::AlignVCenter);
         layout->addStretch(1);
+        // The old chip goes by deleteLater, which a modal box open now holds back until it
+        // closes: hidden, it cannot show through the new one.
+        if (QWidget* old = table->cellWidget(row, 3)) old->hide();
         table->setCellWidget(row, 3, cell);
     }
     return readyCount(servers);

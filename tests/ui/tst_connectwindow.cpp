@@ -182,6 +182,9 @@ private slots:
         w.table->selectRow(0);
         w.onFound(QList<DiscoveredServer>{moved[1], moved[0]});
         QCOMPARE(selectedRow(w), 1);
+        int shown = 0; // the replaced chips wait for deletion: none may show
+        for (InstChip* c : w.table->findChildren<InstChip*>()) shown += !c->parentWidget()->isHidden();
+        QCOMPARE(shown, 2);
         QCOMPARE(w.statusLine->text(), QString("Found 2 servers (2 ready)."));
         w.table->clearSelection();
         w.onFound(moved);
