@@ -155,7 +155,7 @@ void ClientApp::setWatching(bool on)
     window->closesToMenuBar = on;
     watcher->setReporting(on);
     if (on && !tray) {
-        tray = new ClientTray(watcher, this);
+        tray = new ClientTray(watcher, this, menuBarTakesWideItems());
         connect(tray, &ClientTray::openRequested, this, [this] { showWindow(true); });
         connect(tray, &ClientTray::alertRequested, this, &ClientApp::showAlert);
         connect(tray, &ClientTray::syncNowRequested, window, &ConnectWindow::syncNow);

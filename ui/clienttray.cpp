@@ -18,7 +18,8 @@ constexpr int kOffPulseMs = 900;
 
 } // namespace
 
-ClientTray::ClientTray(ClockWatcher* watcher, QObject* parent) : QObject(parent), watcher(watcher)
+ClientTray::ClientTray(ClockWatcher* watcher, QObject* parent, bool withWords)
+    : QObject(parent), watcher(watcher), withWords(withWords)
 {
     menu = new QMenu;
     statusAction = menu->addAction(QString());
@@ -76,7 +77,7 @@ void ClientTray::refresh()
     }
 
     drawnDark = menuBarIsDark();
-    trayIcon->setIcon(lampIcon(state, lit, drawnDark, true));
+    trayIcon->setIcon(lampIcon(state, lit, drawnDark, withWords));
 
     const QString label = watcher->serverLabel();
     QString status = stateWords(state);

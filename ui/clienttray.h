@@ -15,7 +15,8 @@ class ClientTray : public QObject
     Q_OBJECT
 
 public:
-    ClientTray(ClockWatcher* watcher, QObject* parent);
+    // Without room for words (a tray of square slots) the alarm shows the lamp alone.
+    ClientTray(ClockWatcher* watcher, QObject* parent, bool withWords = true);
     ~ClientTray() override;
 
     // Redraws the icon and rewrites the menu and the tool tip from the watcher.
@@ -47,4 +48,5 @@ private:
     QTimer* blinkTimer = nullptr;
     bool lit = true;
     bool drawnDark = true; // the bar colour of the last drawing
+    const bool withWords;
 };

@@ -7,3 +7,6 @@ bool unregisterLoginItem();
 bool isLoginItemRegistered();
 void setDockIconVisible(bool visible);
 void activateApp();
+// The Mac's menu bar gives an item the width it asks for; a tray of square slots squeezes a
+// wide picture into a sliver.
+bool menuBarTakesWideItems();

@@ -37,3 +37,8 @@ void activateApp()
 {
     [NSApp activateIgnoringOtherApps:YES];
 }
+
+bool menuBarTakesWideItems()
+{
+    return true;
+}

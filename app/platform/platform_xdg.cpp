@@ -68,3 +68,8 @@ bool isLoginItemRegistered()
 void setDockIconVisible(bool) {}
 
 void activateApp() {}
+
+bool menuBarTakesWideItems()
+{
+    return false;
+}

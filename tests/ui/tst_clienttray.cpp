@@ -62,6 +62,18 @@ private slots:
                 QCOMPARE(two.pixelColor(27.2 + 9 * std::cos(a), 25.8 + 9 * std::sin(a)).alpha(), 0);
         }
     }
+    void wordsOnlyWhereTheBarMakesRoom()
+    {
+        for (bool words : {true, false}) {
+            FakeTime time;
+            const auto watcher = stillWatcher(time);
+            ClientTray tray(watcher.get(), nullptr, words);
+            watcher->state = ClockState::Wrong;
+            emit watcher->changed();
+            const QSize size = tray.icon()->icon().availableSizes().value(0);
+            QCOMPARE(size.width() > size.height(), words);
+        }
+    }
     void menu_data()
     {
         QTest::addColumn<ClockState>("state");
