@@ -31,3 +31,14 @@ function(tv_add_test)
   set_tests_properties(${T_NAME} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TZ=UTC")
 endfunction()
+
+# tv_bundle_test(<test> <bundle folder>): the test's program in a bundle folder of its own, with
+# the real tool at Contents/Helpers, where the engine looks for it.
+function(tv_bundle_test name bundle)
+  file(GENERATE OUTPUT ${bundle}/Contents/Helpers/tessavel-connect
+       CONTENT "#!/bin/sh\nexec '$<TARGET_FILE:tessavel-connect>' \"$@\"\n"
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+                        WORLD_EXECUTE)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${bundle}/Contents/MacOS)
+  add_dependencies(${name} tessavel-connect standin-osascript)
+endfunction()

@@ -19,8 +19,10 @@ static QByteArray readFile(const QString& path)
 static QStringList tree(const QString& root)
 {
     QStringList seen;
-    for (QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
-        seen << it.next().mid(root.size()) + '=' + readFile(it.filePath());
+    for (QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString path = it.next(); // first: the operands of + come in no set order
+        seen << path.mid(root.size()) + '=' + readFile(path);
+    }
     return seen.sort(), seen;
 }
 
@@ -31,6 +33,7 @@ class TestAppMove : public QObject
 private slots:
     void copyBundleTo_data();
     void copyBundleTo();
+    void openAfterQuitWaitsForTheEnd();
 };
 
 void TestAppMove::copyBundleTo_data()
@@ -115,5 +118,31 @@ void TestAppMove::copyBundleTo()
     QCOMPARE(tree(source), before);
 }
 
-QTEST_GUILESS_MAIN(TestAppMove)
+void TestAppMove::openAfterQuitWaitsForTheEnd()
+{
+    // The program of the bundle to open records whether the asking process still runs.
+    const QTemporaryDir tmp;
+    const QString program = tmp.filePath("Moved Veridir.app/Contents/MacOS/Moved Veridir");
+    writeFile(program, "#!/bin/sh\n[ -n \"$ASKER\" ] && { kill -0 \"$ASKER\" 2>/dev/null && echo "
+                       "running || echo ended; } >\"$0.record\"\n");
+    QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
+    QProcess asker;
+    asker.start(QCoreApplication::applicationFilePath(),
+                {"--open-after-quit", tmp.filePath("Moved Veridir.app")});
+    QVERIFY(asker.waitForFinished(10000) && asker.exitCode() == 0);
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(program + ".record"), QByteArray("ended\n"), 10000);
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    // The asker of openAfterQuitWaitsForTheEnd, whose id the opened program inherits.
+    if (argc == 3 && qstrcmp(argv[1], "--open-after-quit") == 0) {
+        qputenv("ASKER", QByteArray::number(QCoreApplication::applicationPid()));
+        AppMove::openAfterQuit(argv[2]);
+        return QThread::sleep(1), 0;
+    }
+    TestAppMove test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_appmove.moc"

@@ -1,6 +1,8 @@
 #include "app/clientapp.h"
 #include "app/platform/platform.h"
+#include "tests/ui/uitest.h"
 #include "ui/connectwindow.h"
+#include "ui/dialogs.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -10,6 +12,20 @@
 #include <unistd.h>
 
 static const QString kInstance = QStringLiteral("com.tessavel.connect.app.instance");
+
+// A box as one line: title | text | informative | buttons | default | escape.
+static QString shown(const Dialogs::Seen& s)
+{
+    return QStringList{s.title, s.text, s.informative, s.buttons.join(", "), s.defaultButton,
+                       s.escapeButton}
+        .join(" | ");
+}
+
+static QString question(const QString& text, const QString& informative, const QString& yes)
+{
+    return shown({"Tessavel Veridir", text, informative,
+                  {yes + " (Accept)", "Not Now (Reject)"}, yes, "Not Now", {}});
+}
 
 class TestClientApp : public QObject
 {
@@ -21,9 +37,12 @@ private slots:
     void staleSocketDoesNotStopAFirstCopy();
     void startUp_data();
     void startUp();
+    void startAtLogin_data();
+    void startAtLogin();
 
 private:
     QTemporaryDir home;
+    QStringList seen; // the boxes answered, as shown() writes them
 };
 
 void TestClientApp::initTestCase()
@@ -107,6 +126,80 @@ void TestClientApp::startUp()
     QVERIFY(!app.menuBarItem());
     QCOMPARE(entry.exists(), !watch);
     QVERIFY(unregisterLoginItem() && !isLoginItemRegistered());
+}
+
+void TestClientApp::startAtLogin_data()
+{
+    QTest::addColumn<QString>("toggle"); // the switch the user turns on
+    QTest::addColumn<QString>("folder"); // $HOME/Applications: run "inside" it, a "copy", a "file"
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QStringList>("boxes"); // %1: $HOME/Applications
+    QTest::addColumn<bool>("on");           // the login switch, and the login item
+
+    const QString watch = "Keep watching in the menu bar", login = "Start Veridir at login";
+    const QString offer = "Start Veridir at login?", move = "Move to Applications";
+    const QString moving = "For that, Veridir has to be in the Applications folder. It can copy "
+                           "itself there now and reopen from there. The copy you opened stays "
+                           "where it is.";
+    const QString moveFirst = question("Move Veridir to Applications?", moving, move);
+    const QString failed = shown({"Tessavel Veridir", "The folder %1 could not be made.", "",
+                                  {"OK (Accept)"}, "", "OK", {}});
+    QTest::newRow("offered outside Applications")
+        << watch << "" << QStringList{"Not Now"} << QStringList{question(offer, moving, move)}
+        << false;
+    QTest::newRow("offered with a copy there: it goes to the Trash")
+        << watch << "copy" << QStringList{"Not Now"}
+        << QStringList{question(offer, moving + " The copy of Veridir already in Applications "
+                                                "goes to the Trash.", move)}
+        << false;
+    QTest::newRow("offered, moving accepted, $HOME/Applications a file: asked once")
+        << watch << "file" << QStringList{move, "OK"}
+        << QStringList{question(offer, moving, move), failed} << false;
+    QTest::newRow("offered inside Applications: registered")
+        << watch << "inside" << QStringList{"Start at Login"}
+        << QStringList{question(offer, "Veridir then comes back in the menu bar by itself each "
+                                       "time you log in to this computer.", "Start at Login")}
+        << true;
+    QTest::newRow("switched on outside, not now")
+        << login << "" << QStringList{"Not Now"} << QStringList{moveFirst} << false;
+    QTest::newRow("switched on, moving accepted, the copy fails")
+        << login << "file" << QStringList{move, "OK"}
+        << QStringList{moveFirst, failed} << false;
+}
+
+void TestClientApp::startAtLogin()
+{
+    QFETCH(QString, toggle);
+    QFETCH(QString, folder);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, boxes);
+    QFETCH(bool, on);
+    // This program lies in TV_INSIDE_HOME/Applications. No row may reach a copy that works:
+    // it would open a copy of this test once this one ends.
+    const QTemporaryDir outside;
+    const QString inside = QFileInfo(TV_INSIDE_HOME).canonicalFilePath();
+    qputenv("HOME", (folder == "inside" ? inside : outside.path()).toUtf8());
+    auto restore = qScopeGuard([&] {
+        qputenv("HOME", home.path().toUtf8());
+        unregisterLoginItem();
+        for (QMessageBox rest; Dialogs::hasPendingAnswers();) // a failed row's answers
+            Dialogs::exec(rest);
+    });
+    const QString applications = QDir::homePath() + "/Applications";
+    if (folder == "copy") QVERIFY(QDir().mkpath(applications + "/Tessavel Veridir.app"));
+    if (folder == "file") QVERIFY(QFile(applications).open(QIODevice::WriteOnly));
+
+    QSettings().setValue("menuBar/watch", toggle != "Keep watching in the menu bar");
+    ClientApp app(false);
+    seen.clear();
+    for (const QString& answer : answers)
+        Dialogs::answerNext([this, answer](const Dialogs::Seen& s) {
+            return seen << shown(s), Dialogs::Answer{answer, {}};
+        });
+    buttonNamed(app.mainWindow(), toggle)->click();
+    QCOMPARE(seen, boxes.replaceInStrings("%1", applications));
+    QCOMPARE(buttonNamed(app.mainWindow(), "Start Veridir at login")->isChecked(), on);
+    QCOMPARE(isLoginItemRegistered(), on);
 }
 
 QTEST_MAIN(TestClientApp)

@@ -1,10 +1,15 @@
 // Starts a lab server for one test and stops it again, also when the test fails.
 #pragma once
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
+
+#include <list>
+#include <unistd.h>
 
 class LabPeer
 {
@@ -44,6 +49,27 @@ public:
         return qEnvironmentVariable("LAB_SPARE").split(' ', Qt::SkipEmptyParts);
     }
     static QString clientAddress() { return qEnvironmentVariable("LAB_CLIENT"); }
+
+    // The main of a lab test whose cases run as nobody, so that the tool stays in self-test
+    // mode: as root it starts the peers (only root enters the server's namespace), each an
+    // address and options, then runs itself again through tests/asuser.sh.
+    template<typename App, typename Test>
+    static int mainAsUser(int argc, char** argv, const QList<QPair<QString, QStringList>>& peers)
+    {
+        if (geteuid() != 0) {
+            App app(argc, argv);
+            Test test;
+            return QTest::qExec(&test, argc, argv);
+        }
+        QCoreApplication app(argc, argv);
+        std::list<LabPeer> running;
+        for (const auto& [address, options] : peers)
+            if (!running.emplace_back(address, options).started()) return 1;
+        const int status = QProcess::execute(
+            TV_SOURCE_DIR "/tests/asuser.sh",
+            QStringList{QCoreApplication::applicationFilePath()} + app.arguments().mid(1));
+        return status < 0 ? 1 : status; // below 0: it crashed or never started
+    }
 
 private:
     static QString labDir() { return qEnvironmentVariable("LAB_DIR"); }

@@ -25,7 +25,7 @@ namespace {
 
 const std::string kFlags = " --no-discovery --no-ntp --ntp-loopback ";
 const std::string kValued = " --address --json --send --delay --heard --report-log --ntp-offset "
-                            "--ntp-fault --ready-file ";
+                            "--ntp-fault --ntp-log --ready-file ";
 std::map<std::string, std::string> g_opt{{"--json", "{}"}, {"--heard", "normal"}};
 std::vector<std::string> g_sends;
 
@@ -118,6 +118,9 @@ void onSntp(QUdpSocket* from, const QNetworkDatagram& d)
     const std::string fault = g_opt["--ntp-fault"];
     const QByteArray data = d.data();
     const auto* q = reinterpret_cast<const unsigned char*>(data.constData());
+    if (g_opt.count("--ntp-log"))
+        std::ofstream(g_opt["--ntp-log"], std::ios::app)
+            << "request " << d.senderAddress().toString().toStdString() << std::endl;
     if (data.size() < 48 || fault == "silent") return;
     const long long served =
         QDateTime::currentMSecsSinceEpoch() + std::stoll(g_opt["--ntp-offset"]);

@@ -133,22 +133,11 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    if (geteuid() != 0) {
-        QApplication app(argc, argv);
-        TestConnectWindow test;
-        return QTest::qExec(&test, argc, argv);
-    }
-    QCoreApplication app(argc, argv);
-    const LabPeer peer(LabPeer::serverAddress(),
-                       {"--no-ntp", "--json",
-                        R"({"id":"lab","name":"Lab clock","synced":true,"accepting":true})"});
-    if (!peer.started()) return 1;
-    QProcess self;
-    self.setProcessChannelMode(QProcess::ForwardedChannels);
-    self.start(QStringLiteral(TV_SOURCE_DIR "/tests/asuser.sh"),
-               QStringList{QCoreApplication::applicationFilePath()} + app.arguments().mid(1));
-    self.waitForFinished(-1);
-    return self.exitStatus() == QProcess::NormalExit ? self.exitCode() : 1;
+    return LabPeer::mainAsUser<QApplication, TestConnectWindow>(
+        argc, argv,
+        {{LabPeer::serverAddress(),
+          {"--no-ntp", "--json",
+           R"({"id":"lab","name":"Lab clock","synced":true,"accepting":true})"}}});
 }
 
 #include "tst_connectwindow_lab.moc"

@@ -1,9 +1,11 @@
 #pragma once
-// A settings store of the tests' own, and a watcher whose timers stand still: only tests move it.
+// A settings store of the tests' own, a watcher whose timers stand still (only tests move it),
+// and the buttons of a window by their text.
 
 #include "clock/clockwatcher.h"
 #include "tests/clock/sntppeer.h"
 
+#include <QAbstractButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -21,4 +23,12 @@ inline std::unique_ptr<ClockWatcher> stillWatcher(const FakeTime& time, qint64 l
         t->stop();
     w->lastSyncUtcMs = lastSync;
     return w;
+}
+
+// A button or switch by its text, for the ones a test has no handle on.
+inline QAbstractButton* buttonNamed(QWidget* window, const QString& text)
+{
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
 }
