@@ -12,13 +12,13 @@ faked="$root/faketime"
 rm -rf "$shots" && mkdir -p "$shots"
 in_user_env mkdir -m 700 "$home" "$root/run"
 
-# The Mac lays text out at 72 logical dpi; the windows are drawn for that.
 Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$root/display" >/dev/null 2>&1 &
 started+=($!) && echo $! >>"$LAB_DIR/pids"
 wait_for test -s "$root/display" || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=":$(cat "$root/display")"
+DISPLAY=":$(cat "$root/display")" && export DISPLAY
 
-# Starts a program as the user, in the background; its process id lands in $last.
+# Starts a program as the user, in the background; its process id lands in $last. The Mac
+# lays text out at 72 logical dpi, and the windows are drawn for that.
 spawn() {
   setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups -- \
     env TESSAVEL_CONNECT_TEST_ROOT="$root" TESSAVEL_LAUNCHD_DIR="$launchd" HOME="$home" \
@@ -120,7 +120,8 @@ wait_for reports_state sync "$before" || { echo "  the clock did not come in syn
 shot in-sync
 tray_menu 1 menu-bar-in-sync # "Quit Tessavel Veridir"
 wait_for ended "$app_pid" || { echo "  the application did not quit"; exit 1; }
-echo "  quit from the menu bar; the farewell report: $(grep -c '"bye":true' "$reports")"
+grep -q '^unicast {"bye":true' "$reports" || { echo "  no farewell report"; exit 1; }
+echo "  quit from the menu bar; the server got the farewell report"
 
 note "the clock goes back an hour (libfaketime, for the application alone)"
 step allow-set-time --user "$(id -u "$user")"
