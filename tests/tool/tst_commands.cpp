@@ -212,7 +212,7 @@ private slots:
             QVERIFY(m_root->plant(f, "partial copy", 0755));
         // clang-format off
         const auto left = [&] { return (QDir(m_root->path(bin)).entryList({".*"}, QDir::Files | QDir::Hidden) + QDir(m_root->path(jobs)).entryList({".*"}, QDir::Files | QDir::Hidden)).join(' '); };
-        QVERIFY(writePlistFile(m_root->path("system-time-settings.plist"), QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}}));
+        QVERIFY(m_root->plant("system-time-settings.plist", plistXml(QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}})));
         // clang-format on
         QCOMPARE(install("--server 192.0.2.3").status, 0);
         const QByteArray record = m_root->read(m_root->state("before-setup.plist"));
@@ -293,13 +293,13 @@ private slots:
     {
         QFETCH(QString, file); QFETCH(QVariant, content); QFETCH(QString, status);
         QFETCH(QString, removed);
-        QVERIFY(
-            writePlistFile(m_root->path("system-time-settings.plist"),
-                           QVariantMap{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}}));
+        const QVariantMap settings{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}};
+        QVERIFY(m_root->plant("system-time-settings.plist", plistXml(settings)));
         // A label: a job loaded from elsewhere, with no file of the setup.
-        const QString other = m_root->path("job.plist"), args = "ProgramArguments";
+        const QString other = m_root->path("job.plist");
+        const QVariantMap job{{"Label", file}, {"ProgramArguments", QStringList{"/bin/true"}}};
         if (file.startsWith("com."))
-            QVERIFY(writePlistFile(other, QVariantMap{{"Label", file}, {args, QStringList{"/bin/true"}}}) &&
+            QVERIFY(m_root->plant(other, plistXml(job)) &&
                     m_root->launchctl({"bootstrap", SelfTestRoot::domain(), other}).status == 0);
         else
             QVERIFY(m_root->plant(file, plistXml(content)));
