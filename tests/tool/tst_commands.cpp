@@ -349,7 +349,6 @@ private slots:
         row("a nonce of 7", "2030-01-01T00:00:00Z 0123456\n", "");
         row("a nonce of 32", "2030-01-01T00:00:00Z " + QByteArray(32, 'a') + "\n", QByteArray(32, 'a') + kOk.mid(16));
         row("a nonce of 33", "2030-01-01T00:00:00Z " + QByteArray(33, 'a') + "\n", "");
-        row("an overlong slash", "2030-01-01T00:00:00Z\xC0\xAF 0123456789abcdef\n", "");
         row("a line end inside", "2030-01-01T00:00:00Z\nx 0123456789abcdef\n", "");
         row("a time that is none", "2030-02-30T00:00:00Z 0123456789abcdef\n", "0123456789abcdef refused \"2030-02-30T00:00:00Z\" is not a time. Give it as 2026-10-09T21:07:38Z.\n");
         row("revoke", "revoke 0123456789abcdef\n", "0123456789abcdef revoked this Mac asks for an administrator password again.\n");
@@ -364,7 +363,7 @@ private slots:
         row("granted to another user", kGood, "", "file", 0, ToolHarness::testUid() + 1);
         row("no grant", kGood, "", "file", 0, QVariant());
         row("answered already", kGood, "", "file", 0, me, "0123456789abcdef ok earlier\n");
-        row("a nonce of 8, the answer one to a longer", "2030-01-01T00:00:00Z 01234567\n", "01234567" + kOk.mid(16), "file", 0, me, "0123456789 ok earlier\n");
+        row("a nonce of 8, after the answer to a longer one", "2030-01-01T00:00:00Z 01234567\n", "01234567" + kOk.mid(16), "file", 0, me, "0123456789 ok earlier\n");
         row("a link in place of the result", kGood, kOk, "file", 0, me, "link");
         row("a pipe in place of the result", kGood, kOk, "file", 0, me, "<fifo>");
         // clang-format on
