@@ -93,7 +93,6 @@ private slots:
         row("help", "user", "help", "|<usage>|0");
         row("-h", "user", "-h", "|<usage>|0");
         row("help in capitals", "user", "HELP", "|Unknown command: HELP\n\n<usage>|2");
-        row("an empty word", "user", "", "|Unknown command: \n\n<usage>|2");
         row("sync with --server last", "user", "sync x --server", "|Usage: tessavel-connect sync --server <ip>\n|2");
         row("set-time without a time, before the root check", "user", "set-time", "|Usage: tessavel-connect set-time <2026-10-09T21:07:38Z>\n|2");
         row("install", "user", "install --server x", "|<root>install\n|1");
@@ -160,7 +159,6 @@ private slots:
         // clang-format off
         QTest::newRow("5 becomes 60") << "--interval 5" << 0 << "192.0.2.9" << "1 minute|60";
         QTest::newRow("61 in seconds") << "--interval 61" << 0 << "192.0.2.9" << "61 seconds|61";
-        QTest::newRow("120 in minutes") << "--interval 120" << 0 << "192.0.2.9" << "2 minutes|120";
         QTest::newRow("not a number") << "--interval soon" << 0 << "192.0.2.9" << "30 minutes|1800";
         QTest::newRow("with a name") << "--name Lab" << 0 << "\"Lab\" (192.0.2.9)" << "30 minutes|1800";
         QTest::newRow("no answer") << "" << 1 << "192.0.2.9" << "30 minutes|1800";
@@ -269,7 +267,6 @@ private slots:
         row("grant to an empty integer", state + "set-time-grant.plist", plistXml(QVariantMap{{"uid", -1}}).replace("-1", ""), "", def);
         row("log of 30 lines and blanks", log, thirty, last12, "");
         row("log, untrimmed", log, QByteArray("\t x \nlast"), "  (no log yet)>  \t x \n  last", "");
-        row("empty log", log, QByteArray(), "  (no log yet)\n>", "");
         row("log not UTF-8", log, QByteArray("\xC0\xAF\n"), "", "");
         row("sync job loaded", SelfTestRoot::kSyncLabel, QVariant(), "  (not loaded)>  state = not running", def);
         row("set-the-clock job loaded", SelfTestRoot::kSetTimeLabel, QVariant(), "", def);
