@@ -122,10 +122,8 @@ private slots:
     void commands()
     {
         QFETCH(QString, lastSync); QFETCH(QString, args); QFETCH(QString, want);
-        QFile usage(TV_SOURCE_DIR "/tests/tool/usage.txt");
-        QVERIFY(usage.open(QIODevice::ReadOnly));
         const QString tool = ToolHarness::toolPath(), dir = QFileInfo(tool).path();
-        want.replace("<usage>", usage.readAll())
+        want.replace("<usage>", m_root->read(TV_SOURCE_DIR "/tests/tool/usage.txt"))
             .replace("<root>", "This needs root. Re-run with sudo, e.g.:\n  sudo \"" + tool + "\" ")
             .replace("<notime>", " is not a time. Give it as 2026-10-09T21:07:38Z.\n")
             .replace(

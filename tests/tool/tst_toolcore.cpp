@@ -1,6 +1,6 @@
 // The tool's parts in process: start-up values, one sync with its log and the boot retries,
 // and what discovery sends and accepts.
-#include "tests/tool/toolharness.h"
+#include "tests/tool/selftestroot.h"
 #include "tool/discovery/tooldiscovery.h"
 #include "tool/syncjob.h"
 #include "tool/values.h"
@@ -77,12 +77,9 @@ private slots:
     void oneSync()
     {
         QFETCH(QString, script); QFETCH(QString, log);
-        QTemporaryDir root;
-        QFile sntp(root.filePath("sntp"));
-        QVERIFY(sntp.open(QIODevice::WriteOnly) && sntp.write("#!/bin/sh\n" + script.toUtf8()) > 0);
-        sntp.close();
-        sntp.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-        start("ROOT=" + root.path() + " SNTP=" + (script == "none" ? "/none" : sntp.fileName()));
+        const SelfTestRoot root;
+        QVERIFY(root.plant("sntp", "#!/bin/sh\n" + script.toUtf8(), 0755));
+        start("ROOT=" + root.path() + " SNTP=" + (script == "none" ? "/none" : root.path("sntp")));
         bool ok = false;
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         QCOMPARE(printed([&] { ok = tool::oneSync("192.0.2.2"); }), log);
@@ -90,10 +87,9 @@ private slots:
         const qint64 at = tool::lastSyncRecord().value_or(0);
         QVERIFY(ok == log.contains("(exit 0)") &&
                 (ok ? at >= before && at <= QDateTime::currentSecsSinceEpoch() : at == 0));
-        QFile record(QString::fromStdString(tool::kLastSyncPath));
-        QCOMPARE(record.open(QIODevice::ReadOnly) ? record.readAll() : "-",
-                 ok ? QByteArray::number(at) + "\n" : "-");
-        QCOMPARE(ToolHarness::modes({record.fileName()}), ok ? "644" : "-");
+        const QString record = QString::fromStdString(tool::kLastSyncPath);
+        QCOMPARE(ToolHarness::modes({record}) + " " + root.read(record),
+                 ok ? "644 " + QByteArray::number(at) + "\n" : "- ");
     }
 
     void bootRetries_data()
