@@ -165,12 +165,6 @@ QByteArray plistXml(const QVariant& value)
            element(value).toUtf8() + "</plist>\n";
 }
 
-bool writePlistFile(const QString& path, const QVariant& value)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(plistXml(value)) >= 0;
-}
-
 QString plistText(const QByteArray& xml)
 {
     QString t = QString::fromUtf8(xml)

@@ -92,10 +92,7 @@ private slots:
         const auto row = [](const char* name, const char* lastSync, const char* args, const QString& want) { QTest::newRow(name) << lastSync << args << want; };
         row("help", "user", "help", "|<usage>|0");
         row("-h", "user", "-h", "|<usage>|0");
-        row("--help", "user", "--help", "|<usage>|0");
         row("help in capitals", "user", "HELP", "|Unknown command: HELP\n\n<usage>|2");
-        row("an empty word", "user", "", "|Unknown command: \n\n<usage>|2");
-        row("sync without --server", "user", "sync", "|Usage: tessavel-connect sync --server <ip>\n|2");
         row("sync with --server last", "user", "sync x --server", "|Usage: tessavel-connect sync --server <ip>\n|2");
         row("set-time without a time, before the root check", "user", "set-time", "|Usage: tessavel-connect set-time <2026-10-09T21:07:38Z>\n|2");
         row("install", "user", "install --server x", "|<root>install\n|1");
@@ -107,18 +104,14 @@ private slots:
         row("set-time-from-request", "user", "set-time-from-request", "|<root>set-time-from-request\n|1");
         row("by a path with dots and slashes", "user", "./ sync --server 192.0.2.9", "|<root>sync --server 192.0.2.9\n|1");
         row("status without root: six sections", "user", "status", kNever.section("== configured", 0, 0) + "== last log lines ==\n  (no log yet)\n||0");
-        row("nothing to remove", "", "remove", "Tessavel Veridir is not set up on this Mac. Nothing was changed.\n||0");
-        row("set-time without a record", "", "set-time 2001-01-01T00:00:00Z", "<now> tessavel-connect: clock set to 2001-01-01T00:00:00Z (self-test: not really)\n||0|2001-01-01T00:00:00Z\n");
         row("set-time to the last sync", "1791580058", "set-time 2026-10-09T21:07:38Z", "<now> tessavel-connect: clock set to 2026-10-09T21:07:38Z (self-test: not really)\n||0|2026-10-09T21:07:38Z\n");
         row("set-time past a pipe at the last sync", "<fifo>", "set-time 2001-01-01T00:00:00Z", "<now> tessavel-connect: clock set to 2001-01-01T00:00:00Z (self-test: not really)\n||0|2001-01-01T00:00:00Z\n");
         row("set-time past a device at the last sync", "<device>", "set-time 2001-01-01T00:00:00Z", "<now> tessavel-connect: clock set to 2001-01-01T00:00:00Z (self-test: not really)\n||0|2001-01-01T00:00:00Z\n");
         row("set-time a second before it", "1791580059", "set-time 2026-10-09T21:07:38Z", "|2026-10-09T21:07:38Z is earlier than this Mac's last sync (2026-10-09T21:07:39Z). The clock was not changed.\n|1");
-        row("month 13", "", "set-time 2026-13-09T21:07:38Z", "|\"2026-13-09T21:07:38Z\"<notime>|1");
         row("29 February of a common year", "", "set-time 2027-02-29T21:07:38Z", "|\"2027-02-29T21:07:38Z\"<notime>|1");
         row("--allow-user as the time", "", "set-time --allow-user", "|\"--allow-user\"<notime>|1");
         row("forbid without a grant", "", "forbid-set-time", "Setting the clock from Tessavel Veridir asks for an administrator password again.\n||0");
-        row("grant to root", "", "allow-set-time --user 0", "|error: \"0\"<notuser>|1");
-        row("grant to +0", "", "allow-set-time --user +0", "|error: \"+0\"<notuser>|1");
+        row("grant to root, signed", "", "allow-set-time --user +0", "|error: \"+0\"<notuser>|1");
         row("grant to a name", "", "allow-set-time --user nobody", "|error: \"nobody\"<notuser>|1");
         row("grant past 32 bits", "", "allow-set-time --user 4294967296", "|error: \"4294967296\"<notuser>|1");
         row("grant to no account", "", "allow-set-time --user 3999999999", "|error: \"3999999999\"<notuser>|1");
@@ -129,10 +122,8 @@ private slots:
     void commands()
     {
         QFETCH(QString, lastSync); QFETCH(QString, args); QFETCH(QString, want);
-        QFile usage(TV_SOURCE_DIR "/tests/tool/usage.txt");
-        QVERIFY(usage.open(QIODevice::ReadOnly));
         const QString tool = ToolHarness::toolPath(), dir = QFileInfo(tool).path();
-        want.replace("<usage>", usage.readAll())
+        want.replace("<usage>", m_root->read(TV_SOURCE_DIR "/tests/tool/usage.txt"))
             .replace("<root>", "This needs root. Re-run with sudo, e.g.:\n  sudo \"" + tool + "\" ")
             .replace("<notime>", " is not a time. Give it as 2026-10-09T21:07:38Z.\n")
             .replace(
@@ -164,11 +155,8 @@ private slots:
         QTest::addColumn<int>("sntpExit"); QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("every");
         // clang-format off
-        QTest::newRow("default interval") << "" << 0 << "192.0.2.9" << "30 minutes|1800";
         QTest::newRow("5 becomes 60") << "--interval 5" << 0 << "192.0.2.9" << "1 minute|60";
-        QTest::newRow("60 stays") << "--interval 60" << 0 << "192.0.2.9" << "1 minute|60";
         QTest::newRow("61 in seconds") << "--interval 61" << 0 << "192.0.2.9" << "61 seconds|61";
-        QTest::newRow("120 in minutes") << "--interval 120" << 0 << "192.0.2.9" << "2 minutes|120";
         QTest::newRow("not a number") << "--interval soon" << 0 << "192.0.2.9" << "30 minutes|1800";
         QTest::newRow("with a name") << "--name Lab" << 0 << "\"Lab\" (192.0.2.9)" << "30 minutes|1800";
         QTest::newRow("no answer") << "" << 1 << "192.0.2.9" << "30 minutes|1800";
@@ -212,22 +200,18 @@ private slots:
             QVERIFY(m_root->plant(f, "partial copy", 0755));
         // clang-format off
         const auto left = [&] { return (QDir(m_root->path(bin)).entryList({".*"}, QDir::Files | QDir::Hidden) + QDir(m_root->path(jobs)).entryList({".*"}, QDir::Files | QDir::Hidden)).join(' '); };
-        QVERIFY(writePlistFile(m_root->path("system-time-settings.plist"), QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}}));
+        QVERIFY(m_root->plant("system-time-settings.plist", plistXml(QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}})));
         // clang-format on
         QCOMPARE(install("--server 192.0.2.3").status, 0);
         const QByteArray record = m_root->read(m_root->state("before-setup.plist"));
         QCOMPARE(plistText(record), "{timeServer=t.example,usingNetworkTime=false}");
         QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel) &&
                 ::chmod(qPrintable(m_root->installedBin()), 0700) == 0);
-        struct stat st;
-        const auto inode = [&] { return ::stat(qPrintable(m_root->installedBin()), &st) ? 0 : st.st_ino; };
-        const ino_t copied = inode();
         QCOMPARE(said(install("--server 192.0.2.4", 0, m_root->installedBin())).right(35),
                  "tessavel-connect-result: synced\n||0");
         QCOMPARE(ToolHarness::modes({m_root->installedBin()}) +
                      m_root->read(m_root->state("before-setup.plist")),
                  "755" + record);
-        QCOMPARE(inode(), copied); // not copied over itself
         QCOMPARE(plistText(m_root->read("system-time-settings.plist")),
                  "{timeServer=192.0.2.4,usingNetworkTime=true}");
         QCOMPARE(left(), ".com.tessavel.connect.old .com.other.job.plist.Ab12Cd "
@@ -279,10 +263,8 @@ private slots:
         row("grant whose uid is text", state + "set-time-grant.plist", QVariantMap{{"uid", "501"}}, "", def);
         row("grant to uid -1", state + "set-time-grant.plist", QVariantMap{{"uid", -1}}, "", def);
         row("grant to an empty integer", state + "set-time-grant.plist", plistXml(QVariantMap{{"uid", -1}}).replace("-1", ""), "", def);
-        row("sync-now file", state + "sync-now", QByteArray(), "  sync now: no (set up again to add it)>  sync now: yes", def);
         row("log of 30 lines and blanks", log, thirty, last12, "");
         row("log, untrimmed", log, QByteArray("\t x \nlast"), "  (no log yet)>  \t x \n  last", "");
-        row("empty log", log, QByteArray(), "  (no log yet)\n>", "");
         row("log not UTF-8", log, QByteArray("\xC0\xAF\n"), "", "");
         row("sync job loaded", SelfTestRoot::kSyncLabel, QVariant(), "  (not loaded)>  state = not running", def);
         row("set-the-clock job loaded", SelfTestRoot::kSetTimeLabel, QVariant(), "", def);
@@ -293,13 +275,13 @@ private slots:
     {
         QFETCH(QString, file); QFETCH(QVariant, content); QFETCH(QString, status);
         QFETCH(QString, removed);
-        QVERIFY(
-            writePlistFile(m_root->path("system-time-settings.plist"),
-                           QVariantMap{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}}));
+        const QVariantMap settings{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}};
+        QVERIFY(m_root->plant("system-time-settings.plist", plistXml(settings)));
         // A label: a job loaded from elsewhere, with no file of the setup.
-        const QString other = m_root->path("job.plist"), args = "ProgramArguments";
+        const QString other = m_root->path("job.plist");
+        const QVariantMap job{{"Label", file}, {"ProgramArguments", QStringList{"/bin/true"}}};
         if (file.startsWith("com."))
-            QVERIFY(writePlistFile(other, QVariantMap{{"Label", file}, {args, QStringList{"/bin/true"}}}) &&
+            QVERIFY(m_root->plant(other, plistXml(job)) &&
                     m_root->launchctl({"bootstrap", SelfTestRoot::domain(), other}).status == 0);
         else
             QVERIFY(m_root->plant(file, plistXml(content)));
@@ -318,21 +300,17 @@ private slots:
                  file.endsWith(".log") ? "644 644" : "- -");
     }
 
-    // Granted, a write of the request makes launchd run the job, which answers; then withdrawn.
+    // Granted, the job is loaded and its files are closed to others; withdrawn, all goes, the
+    // last answer too. A request through the grant is tst_engine's againstTheTool.
     void grantAndForbid()
     {
         QCOMPARE(said(m_root->tool({"allow-set-time", "--user", "+" + uid})), "User " + uid +
                  " can now set this Mac's clock from Tessavel Veridir without a password.\n||0");
-        QCOMPARE(QFileInfo(request()).ownerId(), ToolHarness::testUid());
         QCOMPARE(ToolHarness::modes({request(), grant(), job()}) + m_root->read(request()),
                  "600 644 644");
-        QCOMPARE(plistText(m_root->read(grant())), "{uid=" + uid + "}");
-        QFile f(request());
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kGood) == kGood.size());
-        f.close();
-        QVERIFY(waitFor([&] { return m_root->finishedRuns(SelfTestRoot::kSetTimeLabel) == 1; }));
-        QCOMPARE(m_root->read(result()), kOk);
-        QCOMPARE(m_root->tool({"forbid-set-time"}).out.section(" ", 5), "Veridir asks for an administrator password again.\n");
+        QCOMPARE(m_root->finishedRuns(SelfTestRoot::kSetTimeLabel), 0); // loaded
+        QVERIFY(m_root->plant(result(), kOk));
+        QCOMPARE(m_root->tool({"forbid-set-time"}).status, 0);
         QCOMPARE(ToolHarness::modes({request(), grant(), result(), job(), m_root->installedBin()}),
                  "- - - - 755");
         QCOMPARE(m_root->finishedRuns(SelfTestRoot::kSetTimeLabel), -1); // not loaded
@@ -352,7 +330,6 @@ private slots:
         // clang-format off
         const auto row = [&](const char* name, const QByteArray& bytes, const QByteArray& after, const char* kind = "file", int age = 0,
                              const QVariant& granted = ToolHarness::testUid(), const QByteArray& before = "") { QTest::newRow(name) << kind << bytes << age << granted << before << after; };
-        row("a good request", kGood, kOk);
         row("64 bytes", kGood.chopped(1) + QByteArray(27, ' '), kOk);
         row("65 bytes", kGood.chopped(1) + QByteArray(28, ' '), "");
         row("empty", "", "");
@@ -361,13 +338,9 @@ private slots:
         row("three words", "2030-01-01T00:00:00Z 0123456789abcdef x\n", "");
         row("capitals in the nonce", "2030-01-01T00:00:00Z 0123456789ABCDEF\n", "");
         row("a nonce of 7", "2030-01-01T00:00:00Z 0123456\n", "");
-        row("a nonce of 8", "2030-01-01T00:00:00Z 01234567\n", "01234567" + kOk.mid(16));
         row("a nonce of 32", "2030-01-01T00:00:00Z " + QByteArray(32, 'a') + "\n", QByteArray(32, 'a') + kOk.mid(16));
         row("a nonce of 33", "2030-01-01T00:00:00Z " + QByteArray(33, 'a') + "\n", "");
-        row("an overlong slash", "2030-01-01T00:00:00Z\xC0\xAF 0123456789abcdef\n", "");
         row("a line end inside", "2030-01-01T00:00:00Z\nx 0123456789abcdef\n", "");
-        row("a next-line control inside", "2030-01-01T00:00:00Z\xC2\x85x 0123456789abcdef\n", "");
-        row("a line separator inside", "2030-01-01T00:00:00Z\xE2\x80\xA8x 0123456789abcdef\n", "");
         row("a time that is none", "2030-02-30T00:00:00Z 0123456789abcdef\n", "0123456789abcdef refused \"2030-02-30T00:00:00Z\" is not a time. Give it as 2026-10-09T21:07:38Z.\n");
         row("revoke", "revoke 0123456789abcdef\n", "0123456789abcdef revoked this Mac asks for an administrator password again.\n");
         row("a symbolic link", kGood, "", "link");
@@ -380,10 +353,8 @@ private slots:
         row("35 seconds ahead", kGood, stale, "file", -35);
         row("granted to another user", kGood, "", "file", 0, ToolHarness::testUid() + 1);
         row("no grant", kGood, "", "file", 0, QVariant());
-        row("a grant whose uid is text", kGood, "", "file", 0, QString::number(ToolHarness::testUid()));
-        row("a grant nested 200,000 deep", kGood, "", "file", 0, nested(200000));
         row("answered already", kGood, "", "file", 0, me, "0123456789abcdef ok earlier\n");
-        row("the answer of a longer nonce", "2030-01-01T00:00:00Z 01234567\n", "01234567" + kOk.mid(16), "file", 0, me, "0123456789 ok earlier\n");
+        row("a nonce of 8, after the answer to a longer one", "2030-01-01T00:00:00Z 01234567\n", "01234567" + kOk.mid(16), "file", 0, me, "0123456789 ok earlier\n");
         row("a link in place of the result", kGood, kOk, "file", 0, me, "link");
         row("a pipe in place of the result", kGood, kOk, "file", 0, me, "<fifo>");
         // clang-format on
@@ -395,9 +366,7 @@ private slots:
         QFETCH(QVariant, granted); QFETCH(QByteArray, before); QFETCH(QByteArray, after);
         const QByteArray path = request().toLocal8Bit(), elsewhere = m_root->path("x").toUtf8();
         if (granted.isValid())
-            QVERIFY(m_root->plant(grant(), plistXml(granted.typeId() == QMetaType::QByteArray
-                                                        ? granted
-                                                        : QVariantMap{{"uid", granted}})));
+            QVERIFY(m_root->plant(grant(), plistXml(QVariantMap{{"uid", granted}})));
         QVERIFY(m_root->plant(elsewhere, kind == "file" ? "keep\n" : bytes, 0600));
         if (kind == "file") QVERIFY(m_root->plant(request(), bytes, 0600));
         if (before == "link")
