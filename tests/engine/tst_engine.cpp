@@ -52,21 +52,14 @@ private slots:
     }
     void init() { qunsetenv("TESSAVEL_OSASCRIPT_CANCEL"), recordTool("", "", "0"); }
 
-    void quoting_data() // every word and the prompt arrive as they left
-    {
-        QTest::addColumn<L>("args");
-        QTest::addColumn<QString>("prompt");
-        QTest::newRow("quotes, backslashes")
-            << L{"it's", "''", "say \"hi\"", "\\", "a\\\"b", "\\\\'"}
-            << "Don't \"quote\" c:\\ \\\" \\'";
-        QTest::newRow("shell specials, spaces, empty word, non-ASCII")
-            << L{"$HOME", "`id`", "; rm -rf /", "*", "a\nb", "a b", "", "  ", "Zeit \u00FC \u6642"}
-            << "$(id) \u00E9 \U0001F510";
-    }
+    // Every word and the prompt arrive as they left: quotes, backslashes, shell specials,
+    // spaces, an empty word, non-ASCII.
     void quoting()
     {
-        QFETCH(L, args);
-        QFETCH(QString, prompt);
+        const L args{"it's",  "''",    "say \"hi\"", "\\",         "a\\\"b",
+                     "\\\\'", "$HOME", "`id`",       "; rm -rf /", "*",
+                     "a\nb",  "a b",   "",           "  ",         "Zeit \u00FC \u6642"};
+        const QString prompt = "Don't \"quote\" c:\\ \\\" \\' $(id) \u00E9 \U0001F510";
         QCOMPARE(Engine::run(args, prompt), R::Done);
         QCOMPARE(recorded(), L{TV_EXPECTED_TOOL} + args);
         QCOMPARE(QString::fromUtf8(m_root.read("prompt")), prompt);
@@ -155,7 +148,6 @@ private slots:
         QVERIFY(m_root.ranAtLoad(syncJob));
         const int runs = m_root.finishedRuns(syncJob);
         QVERIFY(Engine::syncNowWithoutPassword());
-        QCOMPARE(m_root.read(m_root.state("sync-now")), "now\n");
         QVERIFY(waitFor([&] { return m_root.finishedRuns(syncJob) > runs; }, 20000));
         QCOMPARE(m_root.read(m_root.logPath()).count("sync against 192.0.2.2"), runs + 1);
 
@@ -182,8 +174,6 @@ private slots:
         QCOMPARE(Engine::setClock(t.addSecs(120), true, &error), S::Set);
         QCOMPARE(error, "keep");
         QCOMPARE(m_root.read("clock-set-to"), setTo(120));
-        const QRegularExpression line("^" + setTo(120).chopped(1) + " [0-9a-f]{16}\n$");
-        QVERIFY(QString(m_root.read(m_root.state("set-time-request"))).contains(line));
         QCOMPARE(Engine::setClock(QDateTime({2020, 1, 1}, {}, Qt::UTC), false, &error), S::Refused);
         QVERIFY2(refusal.match(error).hasMatch(), qPrintable(error));
         QVERIFY(Engine::giveUpSettingClockWithoutPassword());
