@@ -66,10 +66,9 @@ struct SntpPeer : Peer
         : Peer(address, port)
     {
         reply = [this, &time](int i) {
-            for (int n = 0; !silent && n <= copies; ++n) {
-                const qint64 now = time.utcNowMs() + offsetMs + 100 * n;
-                send(i, sntpAnswer(requestTime(i), now, now));
-            }
+            const qint64 now = time.utcNowMs() + offsetMs;
+            for (int n = 0; !silent && n <= copies; ++n)
+                send(i, sntpAnswer(requestTime(i), now + 100 * n, now + 100 * n));
         };
     }
     qint64 offsetMs = 0; // this peer's clock minus the test's system clock
