@@ -62,13 +62,16 @@ struct Peer : QObject
 // An SNTP server that answers at once with the test's time plus an offset, or stays silent.
 struct SntpPeer : Peer
 {
-    explicit SntpPeer(const TimeSource& time) : Peer("127.0.0.1", 0)
+    explicit SntpPeer(const TimeSource& time, const char* address = "127.0.0.1", quint16 port = 0)
+        : Peer(address, port)
     {
         reply = [this, &time](int i) {
             const qint64 now = time.utcNowMs() + offsetMs;
-            if (!silent) send(i, sntpAnswer(requestTime(i), now, now));
+            for (int n = 0; !silent && n <= copies; ++n)
+                send(i, sntpAnswer(requestTime(i), now + 100 * n, now + 100 * n));
         };
     }
     qint64 offsetMs = 0; // this peer's clock minus the test's system clock
     bool silent = false;
+    int copies = 0; // more answers to each request, 100 ms apart
 };

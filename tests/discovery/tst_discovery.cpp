@@ -1,7 +1,7 @@
 // Discovery as the application does it, across the lab's veth pair: one scan with real
 // broadcasts against lab servers that answer as told (some of them hostile), and SNTP probes.
 // The clock watcher's checks that need the lab live here too: chronyd on port 123, reports by
-// broadcast, heard answers of the largest size and longer. And the tool's own discovery.
+// broadcast. And the tool's own discovery.
 #include "clock/clockwatcher.h"
 #include "discovery/app/discoveryanswer.h"
 #include "discovery/app/discoveryclient.h"
@@ -140,29 +140,6 @@ private slots:
         QCOMPARE(own, (QStringList{client, "::ffff:" + client, "127.3.4.5"}));
     }
 
-    // Heard answers of the largest size are taken, longer ones not; the answer to the farewell
-    // report does not count once reporting is back on.
-    void heardAnswers()
-    {
-        for (const char* size : {"long", "full"}) {
-            LabPeer peer(spare[0], {"--no-discovery", "--heard", size});
-            QVERIFY(peer.started());
-            ClockWatcher w;
-            w.setServer(spare[0], "Lab");
-            w.setReporting(true);
-            if (size == QString("long")) {
-                QTest::qWait(1500);
-                QVERIFY(!w.reportHeard());
-                continue;
-            }
-            QTRY_VERIFY_WITH_TIMEOUT(w.reportHeard(), 5000);
-            w.setReporting(false);
-            QTest::qWait(500); // the answer to the farewell arrives
-            w.setReporting(true);
-            QVERIFY(!w.reportHeard());
-            QTRY_VERIFY_WITH_TIMEOUT(w.reportHeard(), 5000);
-        }
-    }
     // The tool's discover command and install's choice of a server, with a test root nobody may
     // write: install stops right after its first line. Terminal controls in a name are shown as
     // U+FFFD; names that differ only in Unicode's spelling sort alike.

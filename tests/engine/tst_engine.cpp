@@ -52,21 +52,14 @@ private slots:
     }
     void init() { qunsetenv("TESSAVEL_OSASCRIPT_CANCEL"), recordTool("", "", "0"); }
 
-    void quoting_data() // every word and the prompt arrive as they left
-    {
-        QTest::addColumn<L>("args");
-        QTest::addColumn<QString>("prompt");
-        QTest::newRow("quotes, backslashes")
-            << L{"it's", "''", "say \"hi\"", "\\", "a\\\"b", "\\\\'"}
-            << "Don't \"quote\" c:\\ \\\" \\'";
-        QTest::newRow("shell specials, spaces, empty word, non-ASCII")
-            << L{"$HOME", "`id`", "; rm -rf /", "*", "a\nb", "a b", "", "  ", "Zeit \u00FC \u6642"}
-            << "$(id) \u00E9 \U0001F510";
-    }
+    // Every word and the prompt arrive as they left: quotes, backslashes, shell specials,
+    // spaces, an empty word, non-ASCII.
     void quoting()
     {
-        QFETCH(L, args);
-        QFETCH(QString, prompt);
+        const L args{"it's",  "''",    "say \"hi\"", "\\",         "a\\\"b",
+                     "\\\\'", "$HOME", "`id`",       "; rm -rf /", "*",
+                     "a\nb",  "a b",   "",           "  ",         "Zeit \u00FC \u6642"};
+        const QString prompt = "Don't \"quote\" c:\\ \\\" \\' $(id) \u00E9 \U0001F510";
         QCOMPARE(Engine::run(args, prompt), R::Done);
         QCOMPARE(recorded(), L{TV_EXPECTED_TOOL} + args);
         QCOMPARE(QString::fromUtf8(m_root.read("prompt")), prompt);
@@ -81,7 +74,6 @@ private slots:
         const QString k = "keep", x = "0:N: execution error: ";
         const QString late = "error: 2026-01-01T00:00:00Z is earlier than this Mac's last sync.";
         const QString fail = "The administrator step was cancelled or failed.";
-        row("done", {"Synced.", "", "0", R::Done, k, S::Set, k});
         row("no answer", {"Done.\n" + marker, "", "0", R::NoAnswer, k, S::Set, k});
         row("marker in other case", {marker.toUpper(), "", "0", R::Done, k, S::Set, k});
         row("marker, status 1", {marker, "error: bad\n", "1", R::Failed, x + "error: bad (1)",
@@ -106,36 +98,13 @@ private slots:
         QCOMPARE(Engine::setClock(QDateTime::currentDateTimeUtc(), false), o.set);
     }
 
-    // What these tests lean on in the stand-ins: osascript takes only the statement form
-    // Engine::run builds; launchd runs a job in its own environment only, its output appended,
-    // at load and once per change of a watched path, and bootout leaves nothing running.
+    // The osascript stand-in takes only the statement form Engine::run builds. What the engine
+    // leans on in the launchd stand-in, againstTheTool uses.
     void standIns()
     {
         const QString form = "do shell script \"true\" with prompt \"p\"";
         for (const QString& s : {form, form + " with administrator privileges and"})
             QCOMPARE(QProcess::execute(TV_OSASCRIPT, {"-e", s}), 1);
-        const SelfTestRoot root;
-        const QString log = root.path() + "/log", job = root.path() + "/job.plist";
-        const QVariantList script{"/bin/sh", "-c",
-                                  "echo \"$PATH|$ADDED|${LEAKED-unset}\"; echo e >&2"};
-        QVariantMap keys{{"Label", "test.job"}, {"ProgramArguments", script}, {"RunAtLoad", true}};
-        keys.insert({{"StandardOutPath", log}, {"StandardErrorPath", log}});
-        keys["WatchPaths"] = QVariantList{root.path() + "/watched"};
-        keys["EnvironmentVariables"] = QVariantMap{{"ADDED", "plist"}};
-        QVERIFY(root.plant(log, "earlier\n") && root.plant("watched", "") &&
-                root.plant(job, plistXml(keys)));
-        qputenv("LEAKED", "caller");
-        QCOMPARE(root.launchctl({"bootstrap", root.domain(), job}).status, 0);
-        qunsetenv("LEAKED");
-        QVERIFY(root.ranAtLoad("test.job"));
-        for (const QString change : {"echo >> watched", "echo > o && mv o watched", "rm watched"}) {
-            const int runs = root.finishedRuns("test.job");
-            QProcess::execute("/bin/sh", {"-c", "cd " + root.path() + " && " + change});
-            QVERIFY(waitFor([&] { return root.finishedRuns("test.job") == runs + 1; }, 10000));
-        }
-        const QByteArray run = "/usr/bin:/bin:/usr/sbin:/sbin|plist|unset\ne\n";
-        QCOMPARE(root.read(log), "earlier\n" + run.repeated(4));
-        QVERIFY(root.bootOutAll());
     }
 
     // The real tool: set up, sync now, set the clock with and without the grant, remove.
@@ -155,7 +124,6 @@ private slots:
         QVERIFY(m_root.ranAtLoad(syncJob));
         const int runs = m_root.finishedRuns(syncJob);
         QVERIFY(Engine::syncNowWithoutPassword());
-        QCOMPARE(m_root.read(m_root.state("sync-now")), "now\n");
         QVERIFY(waitFor([&] { return m_root.finishedRuns(syncJob) > runs; }, 20000));
         QCOMPARE(m_root.read(m_root.logPath()).count("sync against 192.0.2.2"), runs + 1);
 
@@ -182,8 +150,6 @@ private slots:
         QCOMPARE(Engine::setClock(t.addSecs(120), true, &error), S::Set);
         QCOMPARE(error, "keep");
         QCOMPARE(m_root.read("clock-set-to"), setTo(120));
-        const QRegularExpression line("^" + setTo(120).chopped(1) + " [0-9a-f]{16}\n$");
-        QVERIFY(QString(m_root.read(m_root.state("set-time-request"))).contains(line));
         QCOMPARE(Engine::setClock(QDateTime({2020, 1, 1}, {}, Qt::UTC), false, &error), S::Refused);
         QVERIFY2(refusal.match(error).hasMatch(), qPrintable(error));
         QVERIFY(Engine::giveUpSettingClockWithoutPassword());
