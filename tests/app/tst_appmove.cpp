@@ -42,7 +42,6 @@ void TestAppMove::copyBundleTo_data()
     QTest::addColumn<QString>("trash");   // what the Trash does when asked
     QTest::addColumn<QString>("message"); // %1: the folder; empty: the copy succeeds
 
-    QTest::newRow("a fresh copy") << "" << "" << "";
     QTest::newRow("a leftover of an earlier attempt is cleared") << "leftover" << "" << "";
     QTest::newRow("the copy already there goes to the Trash") << "there" << "moves" << "";
     QTest::newRow("no own files")

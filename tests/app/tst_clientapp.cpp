@@ -13,14 +13,6 @@
 
 static const QString kInstance = QStringLiteral("com.tessavel.connect.app.instance");
 
-// A box as one line: title | text | informative | buttons | default | escape.
-static QString shown(const Dialogs::Seen& s)
-{
-    return QStringList{s.title, s.text, s.informative, s.buttons.join(", "), s.defaultButton,
-                       s.escapeButton}
-        .join(" | ");
-}
-
 static QString question(const QString& text, const QString& informative, const QString& yes)
 {
     return shown({"Tessavel Veridir", text, informative,
@@ -30,177 +22,160 @@ static QString question(const QString& text, const QString& informative, const Q
 class TestClientApp : public QObject
 {
     Q_OBJECT
+    QTemporaryDir home;
 
 private slots:
-    void initTestCase();
-    void secondCopyShowsTheFirst();
-    void staleSocketDoesNotStopAFirstCopy();
-    void startUp_data();
-    void startUp();
-    void startAtLogin_data();
-    void startAtLogin();
+    void initTestCase()
+    {
+        // Settings, autostart entry, socket and tool paths stay in here, for the program too.
+        for (const char* name : {"HOME", "TMPDIR", "TESSAVEL_CONNECT_TEST_ROOT"})
+            qputenv(name, home.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath("config"));
+        QApplication::setApplicationName("Tessavel Veridir");
+        QApplication::setOrganizationName("Ondavix");
+    }
 
-private:
-    QTemporaryDir home;
-    QStringList seen; // the boxes answered, as shown() writes them
-};
+    void secondCopyShowsTheFirst()
+    {
+        QLocalServer* server = nullptr;
+        QVERIFY(ClientApp::claimSingleInstance(&server));
+        ClientApp first(false);
+        first.adoptSingleInstance(server);
+        first.mainWindow()->hide();
 
-void TestClientApp::initTestCase()
-{
-    // Settings, autostart entry, socket and tool paths stay in here, for the program too.
-    for (const char* name : {"HOME", "TMPDIR", "TESSAVEL_CONNECT_TEST_ROOT"})
-        qputenv(name, home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath("config"));
-    QApplication::setApplicationName("Tessavel Veridir");
-    QApplication::setOrganizationName("Ondavix");
-}
+        // The kernel takes the connection while this loop waits; 1.5 s: the 300 ms and a start.
+        QProcess second;
+        second.start(TV_APP_PROGRAM, {});
+        QVERIFY(second.waitForFinished(1500));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_VERIFY(first.mainWindow()->isVisible());
+    }
 
-void TestClientApp::secondCopyShowsTheFirst()
-{
-    QLocalServer* server = nullptr;
-    QVERIFY(ClientApp::claimSingleInstance(&server));
-    ClientApp first(false);
-    first.adoptSingleInstance(server);
-    first.mainWindow()->hide();
+    void staleSocketDoesNotStopAFirstCopy()
+    {
+        // A socket bound and never listened on: what a crashed copy leaves behind.
+        sockaddr_un address{AF_UNIX, {}};
+        qstrncpy(address.sun_path, QDir(QDir::tempPath()).filePath(kInstance).toUtf8().constData(),
+                 sizeof address.sun_path);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
 
-    // The kernel takes the connection while this loop waits; 1.5 s: the 300 ms and a start.
-    QProcess second;
-    second.start(TV_APP_PROGRAM, {});
-    QVERIFY(second.waitForFinished(1500));
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 0);
-    QTRY_VERIFY(first.mainWindow()->isVisible());
-}
+        QProcess first;
+        first.start(TV_APP_PROGRAM, {"--login"});
+        QVERIFY(first.waitForStarted());
+        auto stop = qScopeGuard([&] { first.kill(), first.waitForFinished(); });
+        const auto answers = [] {
+            QLocalSocket socket;
+            return socket.connectToServer(kInstance), socket.waitForConnected(100);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(answers(), 10000);
+    }
 
-void TestClientApp::staleSocketDoesNotStopAFirstCopy()
-{
-    // A socket bound and never listened on: what a crashed copy leaves behind.
-    sockaddr_un address{AF_UNIX, {}};
-    qstrncpy(address.sun_path, QDir(QDir::tempPath()).filePath(kInstance).toUtf8().constData(),
-             sizeof address.sun_path);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
+    void startUp_data()
+    {
+        QTest::addColumn<bool>("atLogin");
+        QTest::addColumn<bool>("watch");
+        QTest::addColumn<bool>("windowShown");
 
-    QProcess first;
-    first.start(TV_APP_PROGRAM, {"--login"});
-    QVERIFY(first.waitForStarted());
-    auto stop = qScopeGuard([&] { first.kill(), first.waitForFinished(); });
-    const auto answers = [] {
-        QLocalSocket socket;
-        return socket.connectToServer(kInstance), socket.waitForConnected(100);
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(answers(), 10000);
-    QCOMPARE(first.state(), QProcess::Running);
-}
+        QTest::newRow("at login while watching: the menu bar only") << true << true << false;
+        QTest::newRow("at login without watching: the window") << true << false << true;
+        QTest::newRow("by hand while watching: the window too") << false << true << true;
+    }
 
-void TestClientApp::startUp_data()
-{
-    QTest::addColumn<bool>("atLogin");
-    QTest::addColumn<bool>("watch");
-    QTest::addColumn<bool>("windowShown");
+    void startUp()
+    {
+        QFETCH(bool, atLogin);
+        QFETCH(bool, watch);
+        QFETCH(bool, windowShown);
+        QSettings().setValue("menuBar/watch", watch);
+        ClientApp app(atLogin);
+        QCOMPARE(app.mainWindow()->isVisible(), windowShown);
+        QCOMPARE(app.menuBarItem() != nullptr, watch);
 
-    QTest::newRow("at login while watching: the menu bar only") << true << true << false;
-    QTest::newRow("at login without watching: the window") << true << false << true;
-    QTest::newRow("by hand while watching: the window too") << false << true << true;
-}
+        // Turning watching off withdraws start at login, had watching been on.
+        QVERIFY(registerLoginItem() && isLoginItemRegistered());
+        QFile entry(home.filePath("config/autostart/tessavel-veridir.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        QVERIFY(entry.readAll().contains("Exec=\"" + QApplication::applicationFilePath().toUtf8()
+                                         + "\" --login\n"));
+        app.setWatching(false);
+        QCOMPARE(entry.exists(), !watch);
+        QVERIFY(unregisterLoginItem() && !isLoginItemRegistered());
+    }
 
-void TestClientApp::startUp()
-{
-    QFETCH(bool, atLogin);
-    QFETCH(bool, watch);
-    QFETCH(bool, windowShown);
-    QSettings().setValue("menuBar/watch", watch);
-    ClientApp app(atLogin);
-    QCOMPARE(app.mainWindow()->isVisible(), windowShown);
-    QCOMPARE(app.menuBarItem() != nullptr, watch);
+    void startAtLogin_data()
+    {
+        QTest::addColumn<QString>("toggle"); // the switch the user turns on
+        // $HOME/Applications: run "inside" it, a "copy", a "file"
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QStringList>("boxes"); // %1: $HOME/Applications
+        QTest::addColumn<bool>("on");           // the login switch, and the login item
 
-    // Turning watching off drops the menu-bar item and, had it been on, start at login.
-    QVERIFY(registerLoginItem() && isLoginItemRegistered());
-    QFile entry(home.filePath("config/autostart/tessavel-veridir.desktop"));
-    QVERIFY(entry.open(QIODevice::ReadOnly));
-    QVERIFY(entry.readAll().contains("Exec=\"" + QApplication::applicationFilePath().toUtf8()
-                                     + "\" --login\n"));
-    app.setWatching(false);
-    QVERIFY(!app.menuBarItem());
-    QCOMPARE(entry.exists(), !watch);
-    QVERIFY(unregisterLoginItem() && !isLoginItemRegistered());
-}
+        const QString watch = "Keep watching in the menu bar", login = "Start Veridir at login";
+        const QString offer = "Start Veridir at login?", move = "Move to Applications";
+        const QString moving = "For that, Veridir has to be in the Applications folder. It can "
+                               "copy itself there now and reopen from there. The copy you opened "
+                               "stays where it is.";
+        const QString moveFirst = question("Move Veridir to Applications?", moving, move);
+        const QString failed = shown({"Tessavel Veridir", "The folder %1 could not be made.", "",
+                                      {"OK (Accept)"}, "", "OK", {}});
+        QTest::newRow("offered with a copy there: it goes to the Trash")
+            << watch << "copy" << QStringList{"Not Now"}
+            << QStringList{question(offer, moving + " The copy of Veridir already in Applications "
+                                                    "goes to the Trash.", move)}
+            << false;
+        QTest::newRow("offered, moving accepted, $HOME/Applications a file: asked once")
+            << watch << "file" << QStringList{move, "OK"}
+            << QStringList{question(offer, moving, move), failed} << false;
+        QTest::newRow("offered inside Applications: registered")
+            << watch << "inside" << QStringList{"Start at Login"}
+            << QStringList{question(offer, "Veridir then comes back in the menu bar by itself each "
+                                           "time you log in to this computer.", "Start at Login")}
+            << true;
+        QTest::newRow("switched on outside, not now")
+            << login << "" << QStringList{"Not Now"} << QStringList{moveFirst} << false;
+        QTest::newRow("switched on, moving accepted, the copy fails")
+            << login << "file" << QStringList{move, "OK"}
+            << QStringList{moveFirst, failed} << false;
+    }
 
-void TestClientApp::startAtLogin_data()
-{
-    QTest::addColumn<QString>("toggle"); // the switch the user turns on
-    QTest::addColumn<QString>("folder"); // $HOME/Applications: run "inside" it, a "copy", a "file"
-    QTest::addColumn<QStringList>("answers");
-    QTest::addColumn<QStringList>("boxes"); // %1: $HOME/Applications
-    QTest::addColumn<bool>("on");           // the login switch, and the login item
-
-    const QString watch = "Keep watching in the menu bar", login = "Start Veridir at login";
-    const QString offer = "Start Veridir at login?", move = "Move to Applications";
-    const QString moving = "For that, Veridir has to be in the Applications folder. It can copy "
-                           "itself there now and reopen from there. The copy you opened stays "
-                           "where it is.";
-    const QString moveFirst = question("Move Veridir to Applications?", moving, move);
-    const QString failed = shown({"Tessavel Veridir", "The folder %1 could not be made.", "",
-                                  {"OK (Accept)"}, "", "OK", {}});
-    QTest::newRow("offered outside Applications")
-        << watch << "" << QStringList{"Not Now"} << QStringList{question(offer, moving, move)}
-        << false;
-    QTest::newRow("offered with a copy there: it goes to the Trash")
-        << watch << "copy" << QStringList{"Not Now"}
-        << QStringList{question(offer, moving + " The copy of Veridir already in Applications "
-                                                "goes to the Trash.", move)}
-        << false;
-    QTest::newRow("offered, moving accepted, $HOME/Applications a file: asked once")
-        << watch << "file" << QStringList{move, "OK"}
-        << QStringList{question(offer, moving, move), failed} << false;
-    QTest::newRow("offered inside Applications: registered")
-        << watch << "inside" << QStringList{"Start at Login"}
-        << QStringList{question(offer, "Veridir then comes back in the menu bar by itself each "
-                                       "time you log in to this computer.", "Start at Login")}
-        << true;
-    QTest::newRow("switched on outside, not now")
-        << login << "" << QStringList{"Not Now"} << QStringList{moveFirst} << false;
-    QTest::newRow("switched on, moving accepted, the copy fails")
-        << login << "file" << QStringList{move, "OK"}
-        << QStringList{moveFirst, failed} << false;
-}
-
-void TestClientApp::startAtLogin()
-{
-    QFETCH(QString, toggle);
-    QFETCH(QString, folder);
-    QFETCH(QStringList, answers);
-    QFETCH(QStringList, boxes);
-    QFETCH(bool, on);
-    // This program lies in TV_INSIDE_HOME/Applications. No row may reach a copy that works:
-    // it would open a copy of this test once this one ends.
-    const QTemporaryDir outside;
-    const QString inside = QFileInfo(TV_INSIDE_HOME).canonicalFilePath();
-    qputenv("HOME", (folder == "inside" ? inside : outside.path()).toUtf8());
-    auto restore = qScopeGuard([&] {
-        qputenv("HOME", home.path().toUtf8());
-        unregisterLoginItem();
-        for (QMessageBox rest; Dialogs::hasPendingAnswers();) // a failed row's answers
-            Dialogs::exec(rest);
-    });
-    const QString applications = QDir::homePath() + "/Applications";
-    if (folder == "copy") QVERIFY(QDir().mkpath(applications + "/Tessavel Veridir.app"));
-    if (folder == "file") QVERIFY(QFile(applications).open(QIODevice::WriteOnly));
-
-    QSettings().setValue("menuBar/watch", toggle != "Keep watching in the menu bar");
-    ClientApp app(false);
-    seen.clear();
-    for (const QString& answer : answers)
-        Dialogs::answerNext([this, answer](const Dialogs::Seen& s) {
-            return seen << shown(s), Dialogs::Answer{answer, {}};
+    void startAtLogin()
+    {
+        QFETCH(QString, toggle);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, boxes);
+        QFETCH(bool, on);
+        // This program lies in TV_INSIDE_HOME/Applications. No row may reach a copy that works:
+        // it would open a copy of this test once this one ends.
+        const QTemporaryDir outside;
+        const QString inside = QFileInfo(TV_INSIDE_HOME).canonicalFilePath();
+        qputenv("HOME", (folder == "inside" ? inside : outside.path()).toUtf8());
+        QStringList seen; // outlives restore, which answers what a failed row left
+        auto restore = qScopeGuard([&] {
+            qputenv("HOME", home.path().toUtf8());
+            unregisterLoginItem();
+            for (QMessageBox rest; Dialogs::hasPendingAnswers();) // a failed row's answers
+                Dialogs::exec(rest);
         });
-    buttonNamed(app.mainWindow(), toggle)->click();
-    QCOMPARE(seen, boxes.replaceInStrings("%1", applications));
-    QCOMPARE(buttonNamed(app.mainWindow(), "Start Veridir at login")->isChecked(), on);
-    QCOMPARE(isLoginItemRegistered(), on);
-}
+        const QString applications = QDir::homePath() + "/Applications";
+        if (folder == "copy") QVERIFY(QDir().mkpath(applications + "/Tessavel Veridir.app"));
+        if (folder == "file") QVERIFY(QFile(applications).open(QIODevice::WriteOnly));
+
+        QSettings().setValue("menuBar/watch", toggle != "Keep watching in the menu bar");
+        ClientApp app(false);
+        for (const QString& answer : answers)
+            answerNext(&seen, answer);
+        buttonNamed(app.mainWindow(), toggle)->click();
+        QCOMPARE(seen, boxes.replaceInStrings("%1", applications));
+        QCOMPARE(buttonNamed(app.mainWindow(), "Start Veridir at login")->isChecked(), on);
+        QCOMPARE(isLoginItemRegistered(), on);
+    }
+};
 
 QTEST_MAIN(TestClientApp)
 #include "tst_clientapp.moc"

@@ -12,10 +12,10 @@ struct Tray
 {
     FakeTime time;
     std::unique_ptr<ClockWatcher> watcher = stillWatcher(time);
-    ClientTray tray{watcher.get(), nullptr};
+    ClientTray tray;
     QTimer* blink = tray.findChild<QTimer*>();
     QList<QAction*> actions = tray.contextMenu()->actions();
-
+    explicit Tray(bool words = true) : tray(watcher.get(), nullptr, words) {}
     void set(ClockState state, const QString& address = {}, const QString& name = {})
     {
         watcher->state = state, watcher->serverAddressText = address, watcher->serverName = name;
@@ -65,12 +65,9 @@ private slots:
     void wordsOnlyWhereTheBarMakesRoom()
     {
         for (bool words : {true, false}) {
-            FakeTime time;
-            const auto watcher = stillWatcher(time);
-            ClientTray tray(watcher.get(), nullptr, words);
-            watcher->state = ClockState::Wrong;
-            emit watcher->changed();
-            const QSize size = tray.icon()->icon().availableSizes().value(0);
+            Tray t(words);
+            t.set(ClockState::Wrong);
+            const QSize size = t.tray.icon()->icon().availableSizes().value(0);
             QCOMPARE(size.width() > size.height(), words);
         }
     }

@@ -43,10 +43,6 @@ class TestConnectWindow : public QObject
     FakeTime time{kNow};
     QTemporaryDir root;
 
-    static QString chip(ConnectWindow& w, int row)
-    {
-        return w.table->cellWidget(row, 3)->findChild<InstChip*>()->text();
-    }
     static int selectedRow(ConnectWindow& w) { return w.table->selectedRanges().value(0).topRow(); }
 
 private slots:
@@ -74,7 +70,6 @@ private slots:
                              "followed from here. Update Tessavel Server.";
         QTest::newRow("ready") << "san" << false << "READY" << 0 << 1 << "";
         QTest::newRow("in use even when not synced") << "a" << true << "IN USE" << 1 << 0 << inUse;
-        QTest::newRow("in use and ready") << "san" << true << "IN USE" << 1 << 1 << inUse;
         QTest::newRow("unsteady server here")
             << "sant" << false << "THIS COMPUTER" << 4 << 0 << here;
         QTest::newRow("steady server here") << "santy" << false << "READY" << 0 << 1 << "";
@@ -134,16 +129,15 @@ private slots:
         const bool answered = offsetMs != std::numeric_limits<qint64>::max();
         const qint64 last = lastSyncAgoMs < 0 ? 0 : kNow - lastSyncAgoMs;
         QFETCH(qint64, heardAgoMs);
-        QFETCH(QString, texts);
         const ClockPanelView v = clockPanelView({state,
                                                  {kNow, answered, answered ? offsetMs : 0, last},
                                                  "Lab",
                                                  state != ClockState::None,
                                                  heardAgoMs});
-        QCOMPARE(QStringList({v.status, (v.offset + " " + v.offsetUnit).trimmed(), v.lastSync,
-                              (v.heard + " " + v.heardUnit).trimmed()})
-                     .join('|'),
-                 texts);
+        QTEST(QStringList({v.status, (v.offset + " " + v.offsetUnit).trimmed(), v.lastSync,
+                           (v.heard + " " + v.heardUnit).trimmed()})
+                  .join('|'),
+              "texts");
         QCOMPARE(v.ledBad, state == ClockState::Wrong);
         QVERIFY(v.dateLine.startsWith("Tuesday, November 14, 2023  ·  "));
     }
@@ -152,7 +146,6 @@ private slots:
     {
         auto watcher = stillWatcher(time);
         ConnectWindow w(watcher.get());
-        QCOMPARE(w.currentAddress, QString("192.0.2.9"));
         QVERIFY(w.syncButton->isEnabled() && w.removeButton->isEnabled());
 
         // Watching off takes the login switch with it, without telling the application.
@@ -171,7 +164,7 @@ private slots:
         w.onFound(first);
         QCOMPARE(selectedRow(w), 2);
         QCOMPARE(w.statusLine->text(), QString("Found 3 servers (2 ready)."));
-        QCOMPARE(chip(w, 1), QString("IN USE"));
+        QCOMPARE(w.table->cellWidget(1, 3)->findChild<InstChip*>()->text(), QString("IN USE"));
         QVERIFY(w.setupLine->text().startsWith("Set up. This computer syncs with Server used "));
         QCOMPARE(QSettings().value("server/name").toString(), QString("Server used"));
 
@@ -206,40 +199,23 @@ private slots:
 
     void flows()
     {
+        // A silent server: the warning, then "Set up anyway" leads to the question.
         auto watcher = stillWatcher(time);
         ConnectWindow w(watcher.get());
-        QList<Dialogs::Seen> seen;
-        auto answer = [&seen](const QString& button) {
-            Dialogs::answerNext([&seen, button](const Dialogs::Seen& s) {
-                seen << s;
-                return Dialogs::Answer{button, {}};
-            });
-        };
-
-        // Nothing saved before the setup: the settings go back to the platform's default.
-        answer("Escape");
-        w.removeSetup();
-        QCOMPARE(seen.last().title, QString("Remove syncing"));
-        QCOMPARE(seen.last().informative,
-                 QString("Its time settings go back to Apple's time server (time.apple.com). "
-                         "You'll be asked for an administrator password."));
-        QCOMPARE(seen.last().buttons, QStringList({"Remove (Accept)", "Cancel (Reject)"}));
-        QCOMPARE(seen.last().defaultButton, QString("Cancel"));
-
-        // A silent server: the warning, then "Set up anyway" leads to the question.
         w.onFound({server("q", "127.0.0.1", "san")});
-        answer("Set up anyway");
-        answer("Cancel");
+        QStringList seen;
+        answerNext(&seen, "Set up anyway");
+        answerNext(&seen, "Cancel");
         w.setupSelected();
-        QCOMPARE(seen.size(), 3);
-        QCOMPARE(seen[1].text, QString("\"Server q\" did not answer a time request at 127.0.0.1 "
-                                       "just now."));
-        QCOMPARE(seen[1].buttons, QStringList({"Search again (Accept)", "Cancel (Reject)",
-                                               "Set up anyway (Destructive)"}));
-        QCOMPARE(seen[1].defaultButton, QString("Search again"));
-        QCOMPARE(seen[2].title, QString("Set up syncing"));
-        QCOMPARE(seen[2].defaultButton, QString());
-
+        QCOMPARE(seen, QStringList({"Tessavel Veridir | \"Server q\" did not answer a time request "
+                                    "at 127.0.0.1 just now. | It may have a new address, or not be "
+                                    "serving time yet. Search again to find it where it is now. | "
+                                    "Search again (Accept), Cancel (Reject), Set up anyway "
+                                    "(Destructive) | Search again | Cancel",
+                                    "Set up syncing | Set this computer to sync its clock with "
+                                    "\"Server q\" (127.0.0.1)?\n\nYou'll be asked for an "
+                                    "administrator password. |  | OK (Accept), Cancel (Reject) "
+                                    "|  | Cancel"}));
     }
 
     void typedAddress_data()
@@ -249,7 +225,6 @@ private slots:
         const QString notIpv4 = "That doesn't look like an IPv4 address. Enter it in the form "
                                 "10.0.0.5.";
         QTest::newRow("three parts") << "10.0.0" << notIpv4;
-        QTest::newRow("IPv6") << "::1" << notIpv4;
         QTest::newRow("this computer, no steady server listed")
             << "127.0.0.1"
             << "127.0.0.1 is this computer. The server on it cannot be followed "
@@ -265,20 +240,17 @@ private slots:
         QFETCH(QString, warning);
         auto watcher = stillWatcher(time);
         ConnectWindow w(watcher.get());
-        QString boxText = "none";
-        Dialogs::answerNext([&](const Dialogs::Seen&) { return Dialogs::Answer{"OK", typed}; });
-        if (!warning.isEmpty())
-            Dialogs::answerNext([&](const Dialogs::Seen& s) {
-                boxText = s.text;
-                return Dialogs::Answer{"OK", {}};
-            });
+        QStringList seen;
+        answerNext(&seen, "OK", typed);
+        if (!warning.isEmpty()) answerNext(&seen, "OK");
         // A cancelled prompt: the status line says so and no box follows.
         qputenv("TESSAVEL_OSASCRIPT_CANCEL", "1");
         w.setupManual();
         qunsetenv("TESSAVEL_OSASCRIPT_CANCEL");
         QVERIFY(!Dialogs::hasPendingAnswers());
-        QCOMPARE(warning.isEmpty() ? w.statusLine->text() : boxText,
-                 warning.isEmpty() ? QString("Setup did not complete.") : warning);
+        QCOMPARE(warning.isEmpty() ? w.statusLine->text() : seen.value(1),
+                 warning.isEmpty() ? QString("Setup did not complete.")
+                                   : "Tessavel Veridir | " + warning + " |  | OK (Accept) |  | OK");
     }
 };
 

@@ -1,9 +1,10 @@
 #pragma once
 // A settings store of the tests' own, a watcher whose timers stand still (only tests move it),
-// and the buttons of a window by their text.
+// the buttons of a window by their text, and the boxes it asks as one line each.
 
 #include "clock/clockwatcher.h"
 #include "tests/clock/sntppeer.h"
+#include "ui/dialogs.h"
 
 #include <QAbstractButton>
 #include <QSettings>
@@ -31,4 +32,21 @@ inline QAbstractButton* buttonNamed(QWidget* window, const QString& text)
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
         if (b->text() == text) return b;
     return nullptr;
+}
+
+// A box as one line: title | text | informative | buttons | default | escape.
+inline QString shown(const Dialogs::Seen& s)
+{
+    return QStringList{s.title,         s.text,        s.informative, s.buttons.join(", "),
+                       s.defaultButton, s.escapeButton}
+        .join(" | ");
+}
+
+// Answers the next box with this button (an input also with this text); seen gets the box.
+inline void answerNext(QStringList* seen, const QString& button, const QString& text = {})
+{
+    Dialogs::answerNext([=](const Dialogs::Seen& s) {
+        if (seen) *seen << shown(s);
+        return Dialogs::Answer{button, text};
+    });
 }
