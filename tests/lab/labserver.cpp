@@ -1,6 +1,6 @@
 // The lab server: a test peer that plays a time server on one lab address. It answers
 // discovery queries (correctly or in a chosen wrong way), answers beacon reports with heard
-// answers and logs them, and answers SNTP with a chosen offset or fault. Several may run at
+// answers and logs them, and answers SNTP with a chosen offset or a wrong originate. Several may run at
 // once, each on its own address. tests/lab/README.md lists its options.
 #include "discovery/datagram.h"
 
@@ -24,9 +24,9 @@
 namespace {
 
 const std::string kFlags = " --no-discovery --no-ntp --ntp-loopback ";
-const std::string kValued = " --address --json --send --delay --heard --report-log --ntp-offset "
+const std::string kValued = " --address --json --send --delay --report-log --ntp-offset "
                             "--ntp-fault --ntp-log --ready-file ";
-std::map<std::string, std::string> g_opt{{"--json", "{}"}, {"--heard", "normal"}};
+std::map<std::string, std::string> g_opt{{"--json", "{}"}};
 std::vector<std::string> g_sends;
 
 std::string withNonce(const std::string& json, const std::string& nonce)
@@ -45,12 +45,13 @@ std::string framed(uint8_t type, const std::string& payload, size_t lengthField)
     return d + payload;
 }
 
-// "full": the largest valid datagram, spaces inside the object filling the payload; "long":
+// "full": the largest valid answer, spaces inside the object filling the payload; "long":
 // that and 8 bytes more, the length field still saying 1024.
-std::string atFullSize(uint8_t type, std::string json, bool longer)
+std::string atFullSize(std::string json, bool longer)
 {
     json.insert(json.rfind('}'), std::string(discovery::kMaxPayload - json.size(), ' '));
-    return framed(type, json, discovery::kMaxPayload) + std::string(longer ? 8 : 0, ' ');
+    return framed(discovery::kTypeReply, json, discovery::kMaxPayload) +
+           std::string(longer ? 8 : 0, ' ');
 }
 
 // One answer to a query that carried nonce, as "--send KIND" asks; empty for an unknown kind.
@@ -65,12 +66,10 @@ std::string answer(const std::string& kind, const std::string& json, const std::
     if (kind == "no-nonce") return framed(kTypeReply, json, json.size());
     if (kind == "announce") return framed(kTypeAnnounce, json, json.size());
     if (is("type=")) return framed(uint8_t(value()), reply, reply.size());
-    if (is("length=")) return framed(kTypeReply, reply, value());
     if (is("trailing=")) return framed(kTypeReply, reply + std::string(value(), ' '), reply.size());
     if (kind == "malformed") return framed(kTypeReply, "{\"nonce\":", 9);
     if (kind == "array") return framed(kTypeReply, "[" + reply + "]", reply.size() + 2);
-    if (kind == "full" || kind == "long") return atFullSize(kTypeReply, reply, kind == "long");
-    if (kind == "short") return framed(kTypeReply, "", 0).substr(0, 7);
+    if (kind == "full" || kind == "long") return atFullSize(reply, kind == "long");
     if (kind != "oversize") return {};
     std::string big = reply;
     big.insert(big.size() - 1, std::string(1025 - big.size(), ' '));
@@ -80,7 +79,7 @@ std::string answer(const std::string& kind, const std::string& json, const std::
 // Answers go out of from, the socket of the right address; delayed ones wait on a timer.
 void onDiscovery(QUdpSocket* from, const QNetworkDatagram& d)
 {
-    const std::string data = d.data().toStdString(), heard = g_opt["--heard"];
+    const std::string data = d.data().toStdString();
     const auto u = discovery::unframe(data, discovery::LengthRule::Exact);
     if (!u) return;
     const auto payload = nlohmann::json::parse(u->payload, nullptr, false);
@@ -100,16 +99,9 @@ void onDiscovery(QUdpSocket* from, const QNetworkDatagram& d)
             std::ofstream(g_opt["--report-log"], std::ios::app)
                 << ((to & 0xFF) == 0xFF ? "broadcast " : "unicast ") << u->payload << std::endl;
         }
-        if (heard == "silent" || !payload.is_object()) return;
-        std::string id = heard == "other-id" ? "someone-else" : payload.value("id", std::string());
-        for (char& c : id)
-            if (heard == "upper-id") c = char(std::toupper(static_cast<unsigned char>(c)));
-        const std::string body = nlohmann::json{{"id", id}}.dump();
-        const uint8_t type = heard == "type4" ? discovery::kTypeReport : discovery::kTypeHeard;
-        if (heard == "full" || heard == "long")
-            send(atFullSize(type, body, heard == "long"));
-        else
-            send(framed(type, body, body.size() - (heard == "short-length" ? 1 : 0)));
+        if (!payload.is_object()) return;
+        const std::string body = nlohmann::json{{"id", payload.value("id", "")}}.dump();
+        send(framed(discovery::kTypeHeard, body, body.size()));
     }
 }
 
@@ -121,7 +113,7 @@ void onSntp(QUdpSocket* from, const QNetworkDatagram& d)
     if (g_opt.count("--ntp-log"))
         std::ofstream(g_opt["--ntp-log"], std::ios::app)
             << "request " << d.senderAddress().toString().toStdString() << std::endl;
-    if (data.size() < 48 || fault == "silent") return;
+    if (data.size() < 48) return;
     const long long served =
         QDateTime::currentMSecsSinceEpoch() + std::stoll(g_opt["--ntp-offset"]);
     unsigned char a[48] = {};
@@ -131,8 +123,8 @@ void onSntp(QUdpSocket* from, const QNetworkDatagram& d)
         for (int i = 0; i < 4; ++i)
             a[at + i] = (s >> (24 - 8 * i)) & 0xFF, a[at + 4 + i] = (f >> (24 - 8 * i)) & 0xFF;
     };
-    a[0] = uint8_t((fault == "leap3" ? 3 << 6 : 0) | (q[0] & 0x38) | (fault == "mode" ? 3 : 4));
-    a[1] = fault == "stratum0" ? 0 : 2;
+    a[0] = uint8_t((q[0] & 0x38) | 4);
+    a[1] = 2;
     a[2] = q[2];
     a[3] = uint8_t(-20);
     std::memcpy(a + 12, "LAB", 3);
@@ -140,7 +132,7 @@ void onSntp(QUdpSocket* from, const QNetworkDatagram& d)
     std::memcpy(a + 24, q + 40, 8);
     if (fault == "originate") a[31] ^= 1;
     put(32, served), put(40, served);
-    from->writeDatagram(reinterpret_cast<const char*>(a), fault == "short" ? 47 : 48,
+    from->writeDatagram(reinterpret_cast<const char*>(a), 48,
                         d.senderAddress(), quint16(d.senderPort()));
 }
 
