@@ -16,6 +16,7 @@ Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$root/display" >/dev/nu
 started+=($!) && echo $! >>"$LAB_DIR/pids"
 wait_for test -s "$root/display" || { echo "Xvfb did not start"; exit 1; }
 DISPLAY=":$(cat "$root/display")" && export DISPLAY
+wait_for xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "the display does not answer"; exit 1; }
 
 # Starts a program as the user, in the background; its process id lands in $last. The Mac
 # lays text out at 72 logical dpi, and the windows are drawn for that.
@@ -95,7 +96,7 @@ note "the application, as $user on a virtual display ($DISPLAY) with a tray; scr
 spawn "$app"
 app_pid=$last
 main=$(window "Tessavel Veridir") || exit 1
-sleep 3 # one search of the network
+sleep 2 # the search the window starts as it opens
 shot servers
 echo "  the list shows the lab's servers; the user picks Studio clock and sets up"
 syncs=$(syncs_logged)
@@ -166,6 +167,7 @@ in_user_env sh -c 'echo +0 >"$1"' sh "$faked"
 WAIT=300 wait_for reports_state sync "$before" || { echo "  the clock did not come in sync"; exit 1; }
 tray_menu 3 menu-bar-in-sync-again # "Open Tessavel Veridir"
 main=$(window "Tessavel Veridir") || exit 1
+sleep 2 # the search the window starts as it opens
 shot in-sync-again
 tray_menu 1 # "Quit Tessavel Veridir", which closes the open window too
 wait_for ended "$app_pid" || { echo "  the application did not quit"; exit 1; }
