@@ -25,14 +25,6 @@ const char* const kRemovePrompt =
     "Tessavel Veridir needs an administrator password to remove time syncing from this Mac.";
 const char* const kSyncPrompt = "Tessavel Veridir needs an administrator password to sync this "
                                 "Mac's clock now. After this once, Sync now does not ask.";
-// Where a Mac's time settings point when nobody changed them.
-const char* const kDefaultTimeServer = "Apple's time server (time.apple.com)";
-
-// The user said no at the password prompt: nothing to report beyond the status line.
-bool wasCancelled(const QString& error)
-{
-    return error.contains(QLatin1String("(-128)"));
-}
 
 void warn(QWidget* parent, const QString& text)
 {
@@ -146,14 +138,14 @@ void ConnectWindow::runInstall(const QString& address, const QString& label)
     case Engine::RunResult::NoAnswer:
         statusLine->setText(QStringLiteral("Set up, but %1 did not answer.").arg(address));
         warn(this, QStringLiteral("%1 did not answer a time request.\n\nThis computer is set up "
-                                  "and keeps trying at startup and every 30 minutes. Check the "
+                                  "and keeps trying at startup and every %2. Check the "
                                   "address, and that Tessavel Server is running there. To undo "
                                   "the setup, click Remove….")
-                       .arg(address));
+                       .arg(address, syncIntervalText()));
         break;
     case Engine::RunResult::Failed:
         statusLine->setText(QStringLiteral("Setup did not complete."));
-        if (!wasCancelled(error))
+        if (!Engine::wasCancelled(error))
             warn(this, error.isEmpty() ? QStringLiteral("Setup did not complete.") : error);
         break;
     }
@@ -164,8 +156,8 @@ void ConnectWindow::confirmSetUp(const QString& label)
     QMessageBox box(QMessageBox::Information, QStringLiteral("Tessavel Veridir"),
                     QStringLiteral("This computer is set up."), QMessageBox::NoButton, this);
     QString more = QStringLiteral("It syncs with %1 on its own from now on, at startup and every "
-                                  "30 minutes.")
-                       .arg(label);
+                                  "%2.")
+                       .arg(label, syncIntervalText());
     if (watchToggle->isChecked()) {
         box.setInformativeText(more);
         box.setStandardButtons(QMessageBox::Ok);
@@ -192,7 +184,7 @@ void ConnectWindow::removeSetup()
     if (currentAddress.isEmpty()) return;
     const QString address = currentAddress; // named in the messages after the setup is gone
     const QString destination = hasBeforeSetup ? QStringLiteral("what they were before setup")
-                                               : QLatin1String(kDefaultTimeServer);
+                                               : platformDefaultTimeServer();
     QMessageBox ask(QMessageBox::Question, QStringLiteral("Remove syncing"),
                     QStringLiteral("Stop syncing this computer with %1?").arg(address),
                     QMessageBox::Cancel, this);
@@ -217,7 +209,7 @@ void ConnectWindow::removeSetup()
         return;
     }
     statusLine->setText(QStringLiteral("Removal did not complete."));
-    if (!wasCancelled(error))
+    if (!Engine::wasCancelled(error))
         warn(this, error.isEmpty() ? QStringLiteral("Removal did not complete.") : error);
 }
 

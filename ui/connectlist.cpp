@@ -186,17 +186,18 @@ void ConnectWindow::updateButtons()
 void ConnectWindow::updateSetupLine()
 {
     if (currentAddress.isEmpty()) {
-        setupLine->setText(QStringLiteral(
-            "Not set up yet. Choose a server above and click Set up this computer. From then on "
-            "this computer syncs on its own, at startup and every 30 minutes, whether or not "
-            "Veridir is open."));
+        setupLine->setText(
+            QStringLiteral("Not set up yet. Choose a server above and click Set up this "
+                           "computer. From then on this computer syncs on its own, at startup "
+                           "and every %1, whether or not Veridir is open.")
+                .arg(syncIntervalText()));
         Inst::setTone(setupLine, "sec");
         return;
     }
     const QString name = watcher->serverName.isEmpty() ? currentAddress : watcher->serverName;
     setupLine->setText(QStringLiteral("Set up. This computer syncs with %1 on its own, at startup "
-                                      "and every 30 minutes, whether or not Veridir is open.")
-                           .arg(name));
+                                      "and every %2, whether or not Veridir is open.")
+                           .arg(name, syncIntervalText()));
     Inst::setTone(setupLine, nullptr);
 }
 

@@ -1,5 +1,7 @@
 #include "ui/serverrules.h"
 
+#include "contract/contract.h"
+
 QString serverStatusWord(const DiscoveredServer& s, const QString& currentAddress,
                          InstChip::Tone* tone)
 {
@@ -52,4 +54,14 @@ QString setupTooltip(const DiscoveredServer* s, const QString& currentAddress)
     if (s->address == currentAddress)
         return QStringLiteral("This computer is already set up with this server.");
     return QStringLiteral("This server is not ready yet.");
+}
+
+QString syncIntervalText()
+{
+    return QString::fromStdString(contract::intervalText(contract::kSyncIntervalSeconds));
+}
+
+QString platformDefaultTimeServer()
+{
+    return QStringLiteral("Apple's time server (%1)").arg(contract::kPlatformDefaultTimeServer);
 }

@@ -1,6 +1,6 @@
 #include "discovery/app/discoveryanswer.h"
 
-#include "discovery/datagram.h"
+#include "net/datagram.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 // The clock alert against a watcher on fake time, local time pinned to +05:30.
 
-#include "tests/clock/sntppeer.h"
+#include "tests/support/sntppeer.h"
 #include "tests/ui/uitest.h"
 #include "ui/alertwindow.h"
 

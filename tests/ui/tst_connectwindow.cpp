@@ -52,8 +52,8 @@ private slots:
         QDir().mkpath(QFileInfo(Engine::Paths::jobPlist()).path());
         QFile job(Engine::Paths::jobPlist());
         QVERIFY(job.open(QIODevice::WriteOnly));
-        job.write("<plist><array><string>--server</string><string>192.0.2.9</string></array>"
-                  "</plist>\n");
+        job.write("<plist><dict><key>ProgramArguments</key><array><string>--server</string>"
+                  "<string>192.0.2.9</string></array></dict></plist>\n");
     }
 
     void serverRules_data()
@@ -176,7 +176,8 @@ private slots:
         w.onFound(QList<DiscoveredServer>{moved[1], moved[0]});
         QCOMPARE(selectedRow(w), 1);
         int shown = 0; // the replaced chips wait for deletion: none may show
-        for (InstChip* c : w.table->findChildren<InstChip*>()) shown += !c->parentWidget()->isHidden();
+        for (InstChip* c : w.table->findChildren<InstChip*>())
+            shown += !c->parentWidget()->isHidden();
         QCOMPARE(shown, 2);
         QCOMPARE(w.statusLine->text(), QString("Found 2 servers (2 ready)."));
         w.table->clearSelection();

@@ -1,6 +1,6 @@
 #include "ui/gallery/windowsheets.h"
 
-#include "tests/clock/sntppeer.h"
+#include "tests/support/sntppeer.h"
 #include "ui/gallery/render.h"
 
 #include "clock/clockwatcher.h"
