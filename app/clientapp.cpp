@@ -31,8 +31,6 @@ void bringUp(QWidget* window)
     activateApp();
 }
 
-// Waits with the wait cursor while a privileged step blocks.
-
 } // namespace
 
 bool launchedAtLogin(const QStringList& arguments)
