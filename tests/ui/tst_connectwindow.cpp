@@ -207,15 +207,17 @@ private slots:
         answerNext(&seen, "Set up anyway");
         answerNext(&seen, "Cancel");
         w.setupSelected();
-        QCOMPARE(seen, QStringList({"Tessavel Veridir | \"Server q\" did not answer a time request "
-                                    "at 127.0.0.1 just now. | It may have a new address, or not be "
-                                    "serving time yet. Search again to find it where it is now. | "
-                                    "Search again (Accept), Cancel (Reject), Set up anyway "
-                                    "(Destructive) | Search again | Cancel",
-                                    "Set up syncing | Set this computer to sync its clock with "
-                                    "\"Server q\" (127.0.0.1)?\n\nYou'll be asked for an "
-                                    "administrator password. |  | OK (Accept), Cancel (Reject) "
-                                    "|  | Cancel"}));
+        // The address first, the name apart on a line of its own: no name can pass for it.
+        QCOMPARE(seen, QStringList({"Tessavel Veridir | The server at 127.0.0.1 did not answer a "
+                                    "time request just now.\n\nIts name on the network: \"Server "
+                                    "q\" | It may have a new address, or not be serving time yet. "
+                                    "Search again to find it where it is now. | Search again "
+                                    "(Accept), Cancel (Reject), Set up anyway (Destructive) | "
+                                    "Search again | Cancel",
+                                    "Set up syncing | Set this computer to sync its clock with the "
+                                    "server at 127.0.0.1?\n\nIts name on the network: \"Server "
+                                    "q\"\n\nYou'll be asked for an administrator password. |  | "
+                                    "OK (Accept), Cancel (Reject) |  | Cancel"}));
     }
 
     void typedAddress_data()
