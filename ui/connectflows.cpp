@@ -3,6 +3,7 @@
 #include "ui/connectwindow.h"
 
 #include "ui/dialogs.h"
+#include "ui/plaintext.h"
 #include "ui/serverrules.h"
 
 #include "clock/clockwatcher.h"
@@ -148,7 +149,8 @@ void ConnectWindow::runInstall(const QString& address, const QString& label)
     endAdminStep();
     switch (result) {
     case Engine::RunResult::Done:
-        statusLine->setText(QStringLiteral("Done — syncing with %1.").arg(label));
+        statusLine->setText(
+            QStringLiteral("Done — syncing with %1.").arg(PlainText::fitted(label, statusLine)));
         confirmSetUp(label);
         break;
     case Engine::RunResult::NoAnswer:
