@@ -38,6 +38,7 @@ QPushButton { color: #f3c9c6; background: transparent; border: 1px solid rgba(25
 QPushButton:hover { border: 1px solid #ff453a; color: #ffffff; }
 QPushButton[role="set"] { color: #1a0303; background: #ff453a; border: 1px solid #ff453a; border-radius: 5px; padding: 8px 18px; }
 QPushButton[role="set"]:hover { background: #ff6a60; }
+QPushButton:disabled, QPushButton[role="set"]:disabled { color: #8a4c48; background: transparent; border: 1px solid rgba(255,90,82,0.22); }
 )";
 
 QHBoxLayout* row(QVBoxLayout* into)
