@@ -1,6 +1,7 @@
 #include "ui/clienttray.h"
 
 #include "ui/lamp.h"
+#include "ui/plaintext.h"
 
 #include "clock/clockwatcher.h"
 
@@ -82,7 +83,7 @@ void ClientTray::refresh()
     const QString label = watcher->serverLabel();
     QString status = stateWords(state);
     if (state != ClockState::None && !label.isEmpty()) status += QStringLiteral(" · ") + label;
-    statusAction->setText(status);
+    statusAction->setText(PlainText::menuText(status));
 
     const qint64 last = watcher->lastSyncUtcMs;
     lastSyncAction->setText(
@@ -93,7 +94,8 @@ void ClientTray::refresh()
 
     syncNowAction->setEnabled(!watcher->serverAddressText.isEmpty());
     alertAction->setVisible(state == ClockState::Wrong);
-    trayIcon->setToolTip(QStringLiteral("Tessavel Veridir: %1").arg(status));
+    trayIcon->setToolTip(
+        PlainText::trayToolTip(QStringLiteral("Tessavel Veridir: %1").arg(status)));
 }
 
 void ClientTray::onBlink()

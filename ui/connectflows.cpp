@@ -3,6 +3,7 @@
 #include "ui/connectwindow.h"
 
 #include "ui/dialogs.h"
+#include "ui/plaintext.h"
 #include "ui/serverrules.h"
 
 #include "clock/clockwatcher.h"
@@ -25,6 +26,13 @@ const char* const kRemovePrompt =
     "Tessavel Veridir needs an administrator password to remove time syncing from this Mac.";
 const char* const kSyncPrompt = "Tessavel Veridir needs an administrator password to sync this "
                                 "Mac's clock now. After this once, Sync now does not ask.";
+
+// The address is what gets set up, so it comes first; the name, which anyone on the network
+// chooses, follows on a line of its own where it cannot pass for the address.
+QString nameLine(const QString& name)
+{
+    return QStringLiteral("Its name on the network: \"%1\"").arg(name);
+}
 
 void warn(QWidget* parent, const QString& text)
 {
@@ -62,8 +70,9 @@ void ConnectWindow::setupSelected()
     QApplication::restoreOverrideCursor();
     if (!answers) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Tessavel Veridir"),
-                        QStringLiteral("\"%1\" did not answer a time request at %2 just now.")
-                            .arg(server.name, server.address),
+                        QStringLiteral("The server at %1 did not answer a time request just now."
+                                       "\n\n%2")
+                            .arg(server.address, nameLine(server.name)),
                         QMessageBox::Cancel, this);
         box.setInformativeText(QStringLiteral("It may have a new address, or not be serving time "
                                               "yet. Search again to find it where it is now."));
@@ -79,9 +88,9 @@ void ConnectWindow::setupSelected()
 
     QMessageBox ask(
         QMessageBox::Question, QStringLiteral("Set up syncing"),
-        QStringLiteral("Set this computer to sync its clock with \"%1\" (%2)?\n\nYou'll "
+        QStringLiteral("Set this computer to sync its clock with the server at %1?\n\n%2\n\nYou'll "
                        "be asked for an administrator password.")
-            .arg(server.name, server.address),
+            .arg(server.address, nameLine(server.name)),
         QMessageBox::Ok | QMessageBox::Cancel, this);
     if (Dialogs::exec(ask) != ask.button(QMessageBox::Ok)) return;
     runInstall(server.address, QStringLiteral("\"%1\"").arg(server.name));
@@ -132,7 +141,8 @@ void ConnectWindow::runInstall(const QString& address, const QString& label)
     endAdminStep();
     switch (result) {
     case Engine::RunResult::Done:
-        statusLine->setText(QStringLiteral("Done — syncing with %1.").arg(label));
+        statusLine->setText(
+            QStringLiteral("Done — syncing with %1.").arg(PlainText::fitted(label, statusLine)));
         confirmSetUp(label);
         break;
     case Engine::RunResult::NoAnswer:
