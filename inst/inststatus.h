@@ -14,6 +14,7 @@ public:
     void setText(const QString& text);
     void setTone(InstChip::Tone tone);
     void setDetailTone(InstChip::Tone tone);
+    InstChip* detailChip() const { return m_detail; }
 
 
 private:
