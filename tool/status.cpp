@@ -5,10 +5,12 @@
 #include "tool/fileops.h"
 #include "tool/plistfile.h"
 #include "tool/plumbing.h"
+#include "tool/statusjson.h"
 #include "tool/syncjob.h"
 #include "tool/timesettings.h"
 #include "tool/values.h"
 
+#include <ctime>
 #include <sstream>
 
 namespace tool {
@@ -48,6 +50,8 @@ void readLog(StatusFacts& facts)
 {
     const auto log = readWholeFile(kLogPath, kMaxLogTailBytes, true);
     if (!log) return;
+    const auto runs = parseSyncLog(*log).runs;
+    if (!runs.empty()) facts.lastRun = runs.back();
     if (!isValidUtf8(*log)) return;
     const auto lines = nonEmptyLines(*log);
     const size_t from = lines.size() > kLogLinesShown ? lines.size() - kLogLinesShown : 0;
@@ -122,9 +126,13 @@ StatusFacts gatherStatus()
     return f;
 }
 
-void cmdStatus()
+void cmdStatus(bool json)
 {
-    printText(gatherStatus());
+    const StatusFacts facts = gatherStatus();
+    if (json)
+        println(jsonText(statusJson(facts, std::time(nullptr))));
+    else
+        printText(facts);
 }
 
 } // namespace tool

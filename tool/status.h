@@ -1,8 +1,9 @@
-// What the status report shows, gathered in one walk, so that every form of the report tells
+// What the status report shows, gathered in one walk, so that its text and its JSON form tell
 // the same facts.
 #pragma once
 
 #include "tool/jobs.h"
+#include "tool/synclog.h"
 
 #include <cstdint>
 #include <optional>
@@ -26,6 +27,7 @@ struct StatusFacts
     bool asRoot = false;
     std::optional<std::string> configuredTimeServer;  // asked only as root
     std::optional<std::vector<std::string>> logLines; // the last ones; none without a log
+    std::optional<SyncRun> lastRun;
 };
 
 StatusFacts gatherStatus();
