@@ -7,7 +7,7 @@
 
 namespace tool {
 
-[[noreturn]] void cmdDiscover();
+[[noreturn]] void cmdDiscover(bool json);
 [[noreturn]] void cmdSync(const std::string& server);
 
 void cmdInstall(const std::string& server, long long intervalSec,
@@ -17,7 +17,10 @@ void cmdInstall(const std::string& server, long long intervalSec,
 void installProgram();
 
 void cmdRemove();
-void cmdStatus();
+void cmdStatus(bool json);
+// The exit status of each: these two read their own options.
+int cmdHistory();
+int cmdCheck();
 
 void cmdSetTime(const std::string& timeText, const std::optional<std::string>& allowUser);
 void allowSetTime(const std::string& userText);

@@ -20,10 +20,11 @@ int unknownCommand(const std::string& cmd)
     return 2;
 }
 
-int usageError(const char* text)
+// A flag anywhere after the command, as options are position-free.
+bool hasOption(const std::string& name)
 {
-    std::fputs(text, stderr);
-    return 2;
+    const auto& args = values().args;
+    return args.size() > 2 && std::find(args.begin() + 2, args.end(), name) != args.end();
 }
 
 // A value that is not a number counts as absent; launchd gets no job more often than a minute.
@@ -41,7 +42,7 @@ int toolMain(int argc, char** argv)
     setValues(computeValues(currentProcessFacts(argc, argv)));
     const std::string& cmd = values().cmd;
 
-    if (cmd == "discover") cmdDiscover();
+    if (cmd == "discover") cmdDiscover(hasOption("--json"));
     if (cmd == "install") {
         requireRoot("install");
         const long long interval = installInterval();
@@ -83,9 +84,11 @@ int toolMain(int argc, char** argv)
         return 0;
     }
     if (cmd == "status") {
-        cmdStatus();
+        cmdStatus(hasOption("--json"));
         return 0;
     }
+    if (cmd == "history") return cmdHistory();
+    if (cmd == "check") return cmdCheck();
     if (cmd == "-h" || cmd == "--help" || cmd == "help") {
         usage();
         return 0;

@@ -29,18 +29,23 @@ const char* const kUsage =
     "  after setup     /Library/PrivilegedHelperTools/com.tessavel.connect\n"
     "\n"
     "Usage:\n"
-    "  tessavel-connect discover\n"
+    "  tessavel-connect discover [--json]\n"
     "  sudo tessavel-connect install [--server <ip>] [--interval <sec>]\n"
     "  sudo tessavel-connect remove\n"
     "  sudo tessavel-connect sync --server <ip>\n"
     "  sudo tessavel-connect set-time <2026-10-09T21:07:38Z> [--allow-user <id>]\n"
     "  sudo tessavel-connect allow-set-time --user <id>\n"
     "  sudo tessavel-connect forbid-set-time\n"
-    "  tessavel-connect status\n"
+    "  tessavel-connect status [--json]\n"
+    "  tessavel-connect history [--json] [--since <2026-10-09T21:07:38Z>]\n"
+    "  tessavel-connect check\n"
     "\n"
     "set-time sets this Mac's clock by hand (the time in UTC), never earlier than its\n"
     "last sync. allow-set-time lets one user do that from the Veridir app without a\n"
-    "password; forbid-set-time takes that away.\n";
+    "password; forbid-set-time takes that away.\n"
+    "\n"
+    "history lists the sync job's runs from its log. check prints one line for a\n"
+    "monitoring system and exits 0 when the last sync is recent, else 1.\n";
 
 } // namespace
 
@@ -97,6 +102,12 @@ void errln(const std::string& text)
 void usage()
 {
     std::cerr << kUsage << std::flush;
+}
+
+int usageError(const char* text)
+{
+    std::fputs(text, stderr);
+    return 2;
 }
 
 void requireRoot(const std::string& commandText)

@@ -16,6 +16,8 @@ std::optional<std::string> optValue(const std::string& name);
 void println(const std::string& text);
 void errln(const std::string& text);
 void usage();
+// Writes text, which ends in a line break, to standard error; gives the usage error's status.
+int usageError(const char* text);
 // Says text on standard error and ends the process with status 1.
 [[noreturn]] void fail(const std::string& text);
 

@@ -1,15 +1,17 @@
-#include "tool/commands.h"
+#include "tool/status.h"
 
 #include "contract/contract.h"
 #include "generated/platformprograms.h"
+#include "tool/commands.h"
 #include "tool/fileops.h"
-#include "tool/jobs.h"
 #include "tool/plistfile.h"
 #include "tool/plumbing.h"
+#include "tool/statusjson.h"
 #include "tool/syncjob.h"
 #include "tool/timesettings.h"
 #include "tool/values.h"
 
+#include <ctime>
 #include <sstream>
 
 namespace tool {
@@ -33,83 +35,105 @@ std::vector<std::string> nonEmptyLines(const std::string& text)
     return lines;
 }
 
-void thisMac()
+std::optional<std::vector<std::string>> launchdLines()
 {
-    println("== this Mac ==");
-    if (const auto job = configuredJob())
-        line("syncs with " + job->server + " at startup and every " +
-             contract::intervalText(job->interval));
-    else
-        line("not set up");
-}
-
-void launchdService()
-{
-    println("== launchd service ==");
     const RunResult r = run(kLaunchctl, {"print", kDomain + "/" + kLabel});
-    if (r.code != 0) return line("(not loaded)");
+    if (r.code != 0) return std::nullopt;
+    std::vector<std::string> shown;
     for (const auto& l : nonEmptyLines(r.out)) {
         if (l.find("state =") != std::string::npos || l.find("run interval") != std::string::npos)
-            line(trimmed(l));
+            shown.push_back(trimmed(l));
     }
+    return shown;
 }
 
-void settingsBeforeSetup()
+void readLog(StatusFacts& facts)
 {
-    println("== time settings before setup ==");
-    const Plist record = readPlistDict(kStatePath);
-    if (!record) return line("(no record)");
-    line("time server: " + dictString(record.get(), "timeServer").value_or("(not recorded)"));
-    if (const auto automatic = dictBool(record.get(), "usingNetworkTime"))
-        line(std::string("set time automatically: ") + (*automatic ? "on" : "off"));
-}
-
-void lastSync()
-{
-    println("== last sync ==");
-    const auto record = lastSyncRecord();
-    line(record ? isoText(*record) : "(none recorded)");
-}
-
-void withoutPassword()
-{
-    println("== without a password ==");
-    line(std::string("sync now: ") +
-         (pathExists(kSyncNowPath) ? "yes" : "no (set up again to add it)"));
-    const auto uid = grantedUser();
-    if (!uid) return line("set the clock: nobody");
-    line("set the clock: user " + std::to_string(*uid) +
-         (jobIsLoaded(kSetTimeLabel) ? "" : " (its job is not loaded)"));
-}
-
-void configuredTimeServer()
-{
-    println("== configured time server ==");
-    line(currentTimeServer().value_or("(could not read)"));
-}
-
-void lastLogLines()
-{
-    println("== last log lines ==");
     const auto log = readWholeFile(kLogPath, kMaxLogTailBytes, true);
-    if (!log || !isValidUtf8(*log)) return line("(no log yet)");
+    if (!log) return;
+    const auto runs = parseSyncLog(*log).runs;
+    if (!runs.empty()) facts.lastRun = runs.back();
+    if (!isValidUtf8(*log)) return;
     const auto lines = nonEmptyLines(*log);
     const size_t from = lines.size() > kLogLinesShown ? lines.size() - kLogLinesShown : 0;
-    for (size_t i = from; i < lines.size(); ++i)
-        line(lines[i]);
+    facts.logLines.emplace(lines.begin() + std::ptrdiff_t(from), lines.end());
+}
+
+void printText(const StatusFacts& f)
+{
+    println("== this Mac ==");
+    if (f.job)
+        line("syncs with " + f.job->server + " at startup and every " +
+             contract::intervalText(f.job->interval));
+    else
+        line("not set up");
+
+    println("== launchd service ==");
+    if (!f.launchdLines) line("(not loaded)");
+    for (const auto& l : f.launchdLines.value_or(std::vector<std::string>{}))
+        line(l);
+
+    println("== time settings before setup ==");
+    if (!f.beforeSetupRecorded) {
+        line("(no record)");
+    } else {
+        line("time server: " + f.beforeTimeServer.value_or("(not recorded)"));
+        if (f.beforeUsingNetworkTime)
+            line(std::string("set time automatically: ") +
+                 (*f.beforeUsingNetworkTime ? "on" : "off"));
+    }
+
+    println("== last sync ==");
+    line(f.lastSync ? isoText(*f.lastSync) : "(none recorded)");
+
+    println("== without a password ==");
+    line(std::string("sync now: ") + (f.syncNow ? "yes" : "no (set up again to add it)"));
+    if (!f.setTimeUser)
+        line("set the clock: nobody");
+    else
+        line("set the clock: user " + std::to_string(*f.setTimeUser) +
+             (f.setTimeJobLoaded.value_or(false) ? "" : " (its job is not loaded)"));
+
+    if (f.asRoot) {
+        println("== configured time server ==");
+        line(f.configuredTimeServer.value_or("(could not read)"));
+    }
+
+    println("== last log lines ==");
+    if (!f.logLines) line("(no log yet)");
+    for (const auto& l : f.logLines.value_or(std::vector<std::string>{}))
+        line(l);
 }
 
 } // namespace
 
-void cmdStatus()
+StatusFacts gatherStatus()
 {
-    thisMac();
-    launchdService();
-    settingsBeforeSetup();
-    lastSync();
-    withoutPassword();
-    if (isRoot()) configuredTimeServer();
-    lastLogLines();
+    StatusFacts f;
+    f.job = configuredJob();
+    f.launchdLines = launchdLines();
+    if (const Plist record = readPlistDict(kStatePath)) {
+        f.beforeSetupRecorded = true;
+        f.beforeTimeServer = dictString(record.get(), "timeServer");
+        f.beforeUsingNetworkTime = dictBool(record.get(), "usingNetworkTime");
+    }
+    f.lastSync = lastSyncRecord();
+    f.syncNow = pathExists(kSyncNowPath);
+    f.setTimeUser = grantedUser();
+    if (f.setTimeUser) f.setTimeJobLoaded = jobIsLoaded(kSetTimeLabel);
+    f.asRoot = isRoot();
+    if (f.asRoot) f.configuredTimeServer = currentTimeServer();
+    readLog(f);
+    return f;
+}
+
+void cmdStatus(bool json)
+{
+    const StatusFacts facts = gatherStatus();
+    if (json)
+        println(jsonText(statusJson(facts, std::time(nullptr))));
+    else
+        printText(facts);
 }
 
 } // namespace tool

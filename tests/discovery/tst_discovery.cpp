@@ -46,7 +46,8 @@ private slots:
     // rule, one of them a datagram longer than its length field of 1024.
     void scan_data()
     {
-        QTest::addColumn<int>("answering"); QTest::addColumn<QString>("listed");
+        QTest::addColumn<int>("answering");
+        QTest::addColumn<QString>("listed");
         QTest::newRow("twelfth answers: kept and chosen")
             << 11 << spare.value(11) + "|lab|||0|0|00100";
         QTest::newRow("thirteenth answers: dropped") << 12 << spare.value(0) + "|lab|||0|0|00000";
@@ -54,7 +55,8 @@ private slots:
 
     void scan()
     {
-        QFETCH(int, answering); QFETCH(QString, listed);
+        QFETCH(int, answering);
+        QFETCH(QString, listed);
         for (int i = 0; i < 13; ++i) {
             const int delayMs = i == 0 ? 0 : i <= 10 ? 150 : 400 + 300 * (i - 11);
             QStringList o{"--delay", QString::number(delayMs)};
@@ -142,11 +144,12 @@ private slots:
 
     // The tool's discover command and install's choice of a server, with a test root nobody may
     // write: install stops right after its first line. Terminal controls in a name are shown as
-    // U+FFFD; names that differ only in Unicode's spelling sort alike.
+    // U+FFFD, and escaped in JSON; names that differ only in Unicode's spelling sort alike.
     void tool_data()
     {
         QTest::addColumn<QStringList>("servers"); // the JSON answers of the spare addresses @0, @1
-        QTest::addColumn<QString>("args"); QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QString>("want"); // out|err|status
         const QString j =
             R"({"id":"%1","name":"%1","ver":"2.4","stratum":1,"source":"GPS","clients":%2,"synced":%3,"accepting":%4})";
@@ -171,6 +174,10 @@ private slots:
         // Lowered and composed, "E" + U+0301 + "b" is "\u00e9b", after "\u00e9a".
         QTest::newRow("canonically equivalent names sort alike") << QStringList{r.arg("a", R"(E\u0301b)", "1", "GPS"), r.arg("b", R"(\u00e9a)", "1", "GPS")} << "discover" << QByteArray()
             << "Found 2 Tessavel server(s):\n\n" + line.arg("1", "\u00e9a", "1", "GPS", "1") + line.arg("2", "E\u0301b", "0", "GPS", "1") + "\n||0";
+        QTest::newRow("JSON: the texts as sent, escaped") << QStringList{r.arg("a", R"(Caf\u00e9 \u001b[2J\u0007)", R"(2.4\u009b)", R"(GPS\u2028\u007f)")} << "discover --json" << QByteArray()
+            << "[\n  {\n    \"id\": \"a\",\n    \"name\": \"Caf\\u00e9 \\u001b[2J\\u0007\",\n    \"ver\": \"2.4\\u009b\",\n    \"stratum\": 1,\n    \"synced\": true,\n    \"accepting\": true,\n"
+               "    \"source\": \"GPS\\u2028\\u007f\",\n    \"clients\": 1,\n    \"address\": \"@0\",\n    \"ready\": true\n  }\n]\n||0";
+        QTest::newRow("JSON: nobody answers") << QStringList{} << "discover --json" << QByteArray() << "[]\n||1";
         QTest::newRow("no command at all, nobody answers") << QStringList{} << "" << QByteArray() << none;
         QTest::newRow("one ready server, taken") << QStringList{j.arg("Alpha", "2", "true", "true"), j.arg("Off", "2", "false", "true")} << "install" << QByteArray()
             << "Found Alpha at @0.\nSetting up Tessavel Veridir -> \"Alpha\" (@0), every 30 minutes\n||1";
@@ -184,13 +191,16 @@ private slots:
 
     void tool()
     {
-        QFETCH(QStringList, servers); QFETCH(QString, args); QFETCH(QByteArray, input);
+        QFETCH(QStringList, servers);
+        QFETCH(QString, args);
+        QFETCH(QByteArray, input);
         QFETCH(QString, want);
         for (int i = 0; i < servers.size(); ++i)
             QVERIFY(start(spare[i], servers[i]));
         QProcessEnvironment env;
         env.insert("TESSAVEL_CONNECT_TEST_ROOT", "/nonexistent/root");
-        const ToolResult r = ToolHarness::run(args.split(' ', Qt::SkipEmptyParts), env, {}, {}, input);
+        const ToolResult r =
+            ToolHarness::run(args.split(' ', Qt::SkipEmptyParts), env, {}, {}, input);
         const QString err = r.err.startsWith("error: could not install") ? "" : r.err;
         const QString got = r.out + "|" + err + "|" + QString::number(r.status);
         want.replace("@0", spare[0]).replace("@1", spare[1]);

@@ -4,9 +4,12 @@
 // the tool reads may stop it (a pipe, a device, a plist nested without end) or pass off an odd
 // value as a real one.
 #include "tests/tool/selftestroot.h"
+#include "tool/statusjson.h"
 
 #include <QRegularExpression>
 #include <QtTest>
+
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -19,7 +22,8 @@ const QString kNever = "== this Mac ==\n  not set up\n== launchd service ==\n  (
 // A plist of arrays nested `levels` deep, unclosed for `open`.
 QByteArray nested(int levels, bool open = false)
 {
-    return R"(<?xml version="1.0"?><plist version="1.0">)" + QByteArray("<array>").repeated(levels) +
+    return R"(<?xml version="1.0"?><plist version="1.0">)" +
+           QByteArray("<array>").repeated(levels) +
            (open ? "" : QByteArray("</array>").repeated(levels) + "</plist>");
 }
 
@@ -48,6 +52,31 @@ QString said(const ToolResult& r)
     return QString(r.out + "|" + r.err + "|" + QString::number(r.status))
         .replace(QRegularExpression("(^|\n|  )\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ"),
                  "\\1<now>");
+}
+
+// A log the sync job wrote in the lab, with the real lines of Debian's SNTP client in it.
+QByteArray realLog()
+{
+    QFile f(TV_SOURCE_DIR "/tests/tool/synclog.txt");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// status --json of a Mac never set up, in a test root: every key, null where nothing is known.
+const QByteArray kNeverJson =
+    R"({"schema":1,"toolVersion":")" TV_VERSION R"(","checkedAt":null,"asRoot":true,)"
+    R"("setUp":false,"server":null,"intervalSeconds":null,"job":{"loaded":false,"state":null,)"
+    R"("runIntervalSeconds":null},"beforeSetup":{"recorded":false,"timeServer":null,)"
+    R"("usingNetworkTime":null},"lastSync":null,"secondsSinceLastSync":null,"withoutPassword":)"
+    R"({"syncNow":false,"setTimeUser":null,"setTimeJobLoaded":null},"configuredTimeServer":null,)"
+    R"("lastRun":{"at":null,"server":null,"exitStatus":null,"offsetSeconds":null,)"
+    R"("errorSeconds":null,"messages":null},"lastLogLines":null})";
+
+// The same object with every value null: what a reader of the schema relies on.
+nlohmann::json shape(nlohmann::json j)
+{
+    for (auto& [key, value] : j.items())
+        value = value.is_object() ? shape(value) : nullptr;
+    return j;
 }
 
 } // namespace
@@ -79,7 +108,10 @@ class TestCommands : public SelfTestCase
     QString request() const { return m_root->state("set-time-request"); }
     QString result() const { return m_root->state("set-time-result"); }
     QString grant() const { return m_root->state("set-time-grant.plist"); }
-    QString job() const { return m_root->path("Library/LaunchDaemons/") + SelfTestRoot::kSetTimeLabel + ".plist"; }
+    QString job() const
+    {
+        return m_root->path("Library/LaunchDaemons/") + SelfTestRoot::kSetTimeLabel + ".plist";
+    }
 
 private slots:
     // Runs whose whole effect is their output (and the fake clock, after a "|").
@@ -103,6 +135,7 @@ private slots:
         row("forbid-set-time", "user", "forbid-set-time", "|<root>forbid-set-time\n|1");
         row("set-time-from-request", "user", "set-time-from-request", "|<root>set-time-from-request\n|1");
         row("by a path with dots and slashes", "user", "./ sync --server 192.0.2.9", "|<root>sync --server 192.0.2.9\n|1");
+        row("check without root, nothing set up", "user", "check", "WARNING: not set up\n||1");
         row("status without root: six sections", "user", "status", kNever.section("== configured", 0, 0) + "== last log lines ==\n  (no log yet)\n||0");
         row("set-time to the last sync", "1791580058", "set-time 2026-10-09T21:07:38Z", "<now> tessavel-connect: clock set to 2026-10-09T21:07:38Z (self-test: not really)\n||0|2026-10-09T21:07:38Z\n");
         row("set-time past a pipe at the last sync", "<fifo>", "set-time 2001-01-01T00:00:00Z", "<now> tessavel-connect: clock set to 2001-01-01T00:00:00Z (self-test: not really)\n||0|2001-01-01T00:00:00Z\n");
@@ -121,7 +154,9 @@ private slots:
 
     void commands()
     {
-        QFETCH(QString, lastSync); QFETCH(QString, args); QFETCH(QString, want);
+        QFETCH(QString, lastSync);
+        QFETCH(QString, args);
+        QFETCH(QString, want);
         const QString tool = ToolHarness::toolPath(), dir = QFileInfo(tool).path();
         want.replace("<usage>", m_root->read(TV_SOURCE_DIR "/tests/tool/usage.txt"))
             .replace("<root>", "This needs root. Re-run with sudo, e.g.:\n  sudo \"" + tool + "\" ")
@@ -145,14 +180,16 @@ private slots:
                                  : m_root->tool(argv);
         const QString clock = m_root->read("clock-set-to");
         QCOMPARE(said(r) + (clock.isEmpty() ? "" : "|" + clock), want);
-        QCOMPARE(ToolHarness::modes({m_root->installedBin()}), want.contains("cannot give") ? "755" : "-");
+        QCOMPARE(ToolHarness::modes({m_root->installedBin()}),
+                 want.contains("cannot give") ? "755" : "-");
     }
 
     // The whole output, the job as status and its run at load show it, and the files.
     void install_data()
     {
         QTest::addColumn<QString>("args"); // before --server 192.0.2.9
-        QTest::addColumn<int>("sntpExit"); QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("sntpExit");
+        QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("every");
         // clang-format off
         QTest::newRow("5 becomes 60") << "--interval 5" << 0 << "192.0.2.9" << "1 minute|60";
@@ -165,7 +202,10 @@ private slots:
 
     void install()
     {
-        QFETCH(QString, args); QFETCH(int, sntpExit); QFETCH(QString, label); QFETCH(QString, every);
+        QFETCH(QString, args);
+        QFETCH(int, sntpExit);
+        QFETCH(QString, label);
+        QFETCH(QString, every);
         QVERIFY(m_root->plant("usr/local/sbin/tessavel-connect", "an older install"));
         const QString n = every.section('|', 0, 0), log = m_root->logPath();
         // clang-format off
@@ -193,10 +233,11 @@ private slots:
     void reinstall()
     {
         const QString bin = "Library/PrivilegedHelperTools/", jobs = "Library/LaunchDaemons/";
-        for (const QString& f : {bin + ".com.tessavel.connect.Ab12Cd", bin + ".com.tessavel.connect.old",
-                                jobs + ".com.tessavel.connect.selftest.plist.x9Y8z7",
-                                jobs + ".com.tessavel.connect.settime.selftest.plist.Q1w2E3",
-                                jobs + ".com.other.job.plist.Ab12Cd"})
+        for (const QString& f :
+             {bin + ".com.tessavel.connect.Ab12Cd", bin + ".com.tessavel.connect.old",
+              jobs + ".com.tessavel.connect.selftest.plist.x9Y8z7",
+              jobs + ".com.tessavel.connect.settime.selftest.plist.Q1w2E3",
+              jobs + ".com.other.job.plist.Ab12Cd"})
             QVERIFY(m_root->plant(f, "partial copy", 0755));
         // clang-format off
         const auto left = [&] { return (QDir(m_root->path(bin)).entryList({".*"}, QDir::Files | QDir::Hidden) + QDir(m_root->path(jobs)).entryList({".*"}, QDir::Files | QDir::Hidden)).join(' '); };
@@ -226,7 +267,8 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QVariant>("content"); // bytes, or a plist
-        QTest::addColumn<QString>("status"); QTest::addColumn<QString>("removed");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("removed");
         QByteArray thirty;
         QString last12 = "  (no log yet)>";
         for (int i = 1; i <= 30; ++i) {
@@ -273,7 +315,9 @@ private slots:
 
     void traces()
     {
-        QFETCH(QString, file); QFETCH(QVariant, content); QFETCH(QString, status);
+        QFETCH(QString, file);
+        QFETCH(QVariant, content);
+        QFETCH(QString, status);
         QFETCH(QString, removed);
         const QVariantMap settings{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}};
         QVERIFY(m_root->plant("system-time-settings.plist", plistXml(settings)));
@@ -300,12 +344,201 @@ private slots:
                  file.endsWith(".log") ? "644 644" : "- -");
     }
 
+    // status --json in every state the text report has, parsed back and compared whole: the Mac
+    // never set up, with what the row plants laid over it. "load": plists launchd is to take.
+    void statusJson_data()
+    {
+        QTest::addColumn<bool>("testRoot");
+        QTest::addColumn<QVariantMap>("files"); // under the root: a plist, or bytes
+        QTest::addColumn<QStringList>("load");
+        QTest::addColumn<QByteArray>("patch");
+        const QString state = "Library/Application Support/Tessavel Veridir/",
+                      job = "Library/LaunchDaemons/com.tessavel.connect.selftest.plist",
+                      grant = state + "set-time-grant.plist", log = "var/log/tessavel-connect.log";
+        const QVariantMap sync{
+            {"Label", SelfTestRoot::kSyncLabel},
+            {"ProgramArguments", QStringList{"/bin/true", "--server", "192.0.2.7"}},
+            {"StartInterval", 900}};
+        const QVariant uid = QVariantMap{{"uid", 501}},
+                       setTime = QVariantMap{{"Label", SelfTestRoot::kSetTimeLabel},
+                                             {"ProgramArguments", QStringList{"/bin/true"}}};
+        const QByteArray lastRun =
+            R"({"lastRun":{"at":"2026-12-07T12:54:07Z","server":"192.0.2.2","exitStatus":0,)"
+            R"("offsetSeconds":-0.002362,"errorSeconds":0.002436,"messages":[]})";
+        const QByteArray lines = nlohmann::json(realLog().split('\n').mid(1, 12)).dump().c_str();
+        const auto row = [](const char* name, bool testRoot, const QVariantMap& files,
+                            const QStringList& load, const QByteArray& patch) {
+            QTest::newRow(name) << testRoot << files << load << patch;
+        };
+        row("never set up, without root", false, {}, {}, R"({"asRoot":false})");
+        row("never set up", true, {}, {}, "{}");
+        row("set up, loaded, synced; a record of automatic time off only; a grant", true,
+            {{job, sync},
+             {state + "last-sync", QByteArray("1791580058\n")},
+             {state + "sync-now", QByteArray()},
+             {state + "before-setup.plist", QVariantMap{{"usingNetworkTime", false}}},
+             {grant, uid},
+             {"system-time-settings.plist", QVariantMap{{"timeServer", "192.0.2.7"}}}},
+            {job},
+            R"({"setUp":true,"server":"192.0.2.7","intervalSeconds":900,"job":{"loaded":true,)"
+            R"("state":"not running","runIntervalSeconds":900},"beforeSetup":{"recorded":true,)"
+            R"("usingNetworkTime":false},"lastSync":"2026-10-09T21:07:38Z","withoutPassword":)"
+            R"({"syncNow":true,"setTimeUser":501,"setTimeJobLoaded":false},)"
+            R"("configuredTimeServer":"192.0.2.7"})");
+        row("record whose server is no UTF-8", true,
+            {{state + "before-setup.plist", plistXml(QVariantMap{{"timeServer", "lab~"}})
+                                                .replace('~', "\xff\x1b"
+                                                              "c")}},
+            {}, R"({"beforeSetup":{"recorded":true,"timeServer":"lab\ufffd\u001bc"}})");
+        row("grant whose job is loaded", true, {{grant, uid}, {"settime.plist", setTime}},
+            {"settime.plist"},
+            R"({"withoutPassword":{"setTimeUser":501,"setTimeJobLoaded":true}})");
+        row("log of the SNTP client's real lines", true, {{log, realLog()}}, {},
+            lastRun + R"(,"lastLogLines":)" + lines + "}");
+        row("log with a line that is no UTF-8: its runs, no lines", true,
+            {{log, realLog() + "\xff\n"}}, {}, lastRun + "}");
+    }
+
+    void statusJson()
+    {
+        QFETCH(bool, testRoot);
+        QFETCH(QVariantMap, files);
+        QFETCH(QStringList, load);
+        QFETCH(QByteArray, patch);
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            QVERIFY(m_root->plant(it.key(), plistXml(it.value())));
+        for (const QString& plist : load)
+            QVERIFY(m_root->launchctl({"bootstrap", SelfTestRoot::domain(), m_root->path(plist)})
+                        .status == 0);
+        QProcessEnvironment none;
+        none.insert("TESSAVEL_CONNECT_TEST_ROOT", "");
+        const ToolResult r = testRoot ? m_root->tool({"status", "--json"})
+                                      : ToolHarness::run({"status", "--json"}, none);
+        QCOMPARE(r.err + QString::number(r.status), "0");
+        using namespace tool::key;
+        auto got = nlohmann::json::parse(r.out.toStdString(), nullptr, false);
+        auto want = nlohmann::json::parse(kNeverJson.toStdString());
+        want.update(nlohmann::json::parse(patch.toStdString()), true);
+        // The report's moment is the clock's, and the age of the last sync follows from it.
+        const auto time = [](const nlohmann::json& text) {
+            return QDateTime::fromString(QString::fromStdString(text.get<std::string>()),
+                                         Qt::ISODate);
+        };
+        const QDateTime at = time(want[kCheckedAt] = got.value(kCheckedAt, ""));
+        QVERIFY(qAbs(at.secsTo(QDateTime::currentDateTimeUtc())) <= 10);
+        if (want[kLastSync].is_string())
+            want[kSecondsSinceLastSync] = time(want[kLastSync]).secsTo(at);
+        QCOMPARE(QString::fromStdString(got.dump(2)), QString::fromStdString(want.dump(2)));
+        // The administrators' page documents every key there is, and no other.
+        const QString page = m_root->read(TV_SOURCE_DIR "/docs/fleet.md");
+        const auto documented = nlohmann::json::parse(
+            page.section("```json\n", 1, 1).section("```", 0, 0).toStdString(), nullptr, false);
+        QCOMPARE(QString::fromStdString(shape(documented).dump()),
+                 QString::fromStdString(shape(got).dump()));
+    }
+
+    // history reads the job's log: a table or JSON, the lines it could not place counted on
+    // standard error, only its own options. The log's terminal controls never reach a terminal.
+    void history_data()
+    {
+        QTest::addColumn<QByteArray>("log"); // "<fifo>": a pipe; "": none
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("want"); // out|err|status; <log> the log's path
+        const QByteArray log = realLog().left(realLog().indexOf("2026-12-07T12:53:55Z")) +
+                               "2026-12-07T12:59:00Z tessavel-connect: sync against a\x1b"
+                               "c "
+                               "(exit 0)\n\x07\xe2\x80\xa8\n1 line cut";
+        const QString
+            cut = "|1 line of <log> was not understood and was skipped.\n|0",
+            usage =
+                "|Usage: tessavel-connect history [--json] [--since <2026-10-09T21:07:38Z>]\n|2";
+        const auto row = [](const char* name, const QByteArray& log, const char* args,
+                            const QString& want) { QTest::newRow(name) << log << args << want; };
+        row("a table", log, "history",
+            "TIME (UTC)            EXIT      OFFSET (s)  ERROR (s)  SERVER\n"
+            "2026-12-07T12:53:47Z     0       -0.001670   0.001778  192.0.2.2\n"
+            "2026-12-07T12:53:48Z     0       +1.499441   0.000158  192.0.2.4\n"
+            "2026-12-07T12:53:49Z     1               -          -  192.0.2.3  ntpdig: no eligible "
+            "servers\n2026-12-07T12:59:00Z     0               -          -  a\uFFFDc  "
+            "\uFFFD\uFFFD\n" +
+                cut);
+        row("JSON since a moment", log, "history --since 2026-12-07T12:59:00Z --json",
+            "[\n  {\n    \"at\": \"2026-12-07T12:59:00Z\",\n    \"server\": \"a\\u001bc\",\n    "
+            "\"exitStatus\": 0,\n    \"offsetSeconds\": null,\n    \"errorSeconds\": null,\n    "
+            "\"messages\": [\n      \"\\u0007\\u2028\"\n    ]\n  }\n]\n" +
+                cut);
+        row("no log", "", "history --json", "[]\n||0");
+        row("a pipe for a log", "<fifo>", "history", "|error: cannot read <log>.\n|1");
+        row("--since a date", log, "history --since 2026-12-07", usage);
+    }
+
+    void history()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QString, args);
+        QFETCH(QString, want);
+        if (log == "<fifo>") QVERIFY(special(m_root->logPath(), log));
+        if (!log.isEmpty() && log != "<fifo>") QVERIFY(m_root->plant(m_root->logPath(), log));
+        const ToolResult r = m_root->tool(args.split(' '));
+        QCOMPARE(r.out + "|" + r.err + "|" + QString::number(r.status),
+                 want.replace("<log>", m_root->logPath()));
+    }
+
+    // check: one line and the status a monitoring system reads, for a job every "every" seconds
+    // (0: not set up) and a last sync "age" seconds ago ("": none; "<0>": one nobody may read).
+    void check_data()
+    {
+        QTest::addColumn<int>("every");
+        QTest::addColumn<QString>("age");
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("want"); // out|err|status; <state> the state folder
+        const auto row = [](const char* name, int every, const char* age, const char* args,
+                            const char* want) {
+            QTest::newRow(name) << every << age << args << want;
+        };
+        row("not set up", 0, "720", "check", "WARNING: not set up\n||1");
+        row("never synced", 1800, "", "check", "WARNING: never synced with 192.0.2.7\n||1");
+        row("12 minutes ago", 1800, "720", "check",
+            "OK: synced 12 minutes ago with 192.0.2.7\n||0");
+        row("under two intervals", 1800, "3590", "check",
+            "OK: synced 59 minutes ago with 192.0.2.7\n||0");
+        row("two intervals", 1800, "3600", "check",
+            "WARNING: last synced 60 minutes ago with 192.0.2.7, expected every 30 minutes\n||1");
+        row("a clock gone back past it", 1800, "-630", "check",
+            "WARNING: the clock reads 10 minutes earlier than the last sync with 192.0.2.7\n||1");
+        row("a record nobody may read", 1800, "<0>", "check",
+            "WARNING: cannot read <state>/last-sync: Permission denied (run check as root)\n||1");
+        row("an option", 1800, "720", "check --json", "|Usage: tessavel-connect check\n|2");
+    }
+
+    void check()
+    {
+        QFETCH(int, every);
+        QFETCH(QString, age);
+        QFETCH(QString, args);
+        QFETCH(QString, want);
+        const QStringList job{"/bin/true", "--server", "192.0.2.7"};
+        if (every)
+            QVERIFY(m_root->plant(
+                m_root->jobPlist(),
+                plistXml(QVariantMap{{"ProgramArguments", job}, {"StartInterval", every}})));
+        const qint64 at = QDateTime::currentSecsSinceEpoch() - age.toLongLong();
+        if (!age.isEmpty())
+            QVERIFY(m_root->plant(m_root->state("last-sync"), QByteArray::number(at) + "\n",
+                                  age == "<0>" ? 0 : 0644));
+        const ToolResult r = m_root->tool(args.split(' '));
+        QCOMPARE(r.out + "|" + r.err + "|" + QString::number(r.status),
+                 want.replace("<state>", m_root->stateDir()));
+    }
+
     // Granted, the job is loaded and its files are closed to others; withdrawn, all goes, the
     // last answer too. A request through the grant is tst_engine's againstTheTool.
     void grantAndForbid()
     {
-        QCOMPARE(said(m_root->tool({"allow-set-time", "--user", "+" + uid})), "User " + uid +
-                 " can now set this Mac's clock from Tessavel Veridir without a password.\n||0");
+        QCOMPARE(
+            said(m_root->tool({"allow-set-time", "--user", "+" + uid})),
+            "User " + uid +
+                " can now set this Mac's clock from Tessavel Veridir without a password.\n||0");
         QCOMPARE(ToolHarness::modes({request(), grant(), job()}) + m_root->read(request()),
                  "600 644 644");
         QCOMPARE(m_root->finishedRuns(SelfTestRoot::kSetTimeLabel), 0); // loaded
@@ -319,7 +552,8 @@ private slots:
     // Straight runs of the job on a planted request: the result file after, "" for no answer.
     void requests_data()
     {
-        QTest::addColumn<QString>("kind"); // how the request is there: file, link, hard link, fifo, folder
+        QTest::addColumn<QString>(
+            "kind"); // how the request is there: file, link, hard link, fifo, folder
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("age"); // seconds since the request was written
         QTest::addColumn<QVariant>("granted");
@@ -362,8 +596,12 @@ private slots:
 
     void requests()
     {
-        QFETCH(QString, kind); QFETCH(QByteArray, bytes); QFETCH(int, age);
-        QFETCH(QVariant, granted); QFETCH(QByteArray, before); QFETCH(QByteArray, after);
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, age);
+        QFETCH(QVariant, granted);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
         const QByteArray path = request().toLocal8Bit(), elsewhere = m_root->path("x").toUtf8();
         if (granted.isValid())
             QVERIFY(m_root->plant(grant(), plistXml(QVariantMap{{"uid", granted}})));

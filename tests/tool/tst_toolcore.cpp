@@ -1,8 +1,9 @@
 // The tool's parts in process: start-up values, one sync with its log and the boot retries,
-// and what discovery sends and accepts.
+// reading the runs back from a log, and what discovery sends and accepts.
 #include "tests/tool/selftestroot.h"
 #include "tool/discovery/tooldiscovery.h"
 #include "tool/syncjob.h"
+#include "tool/synclog.h"
 #include "tool/values.h"
 
 #include <QRegularExpression>
@@ -76,7 +77,8 @@ private slots:
 
     void oneSync()
     {
-        QFETCH(QString, script); QFETCH(QString, log);
+        QFETCH(QString, script);
+        QFETCH(QString, log);
         const SelfTestRoot root;
         QVERIFY(root.plant("sntp", "#!/bin/sh\n" + script.toUtf8(), 0755));
         start("ROOT=" + root.path() + " SNTP=" + (script == "none" ? "/none" : root.path("sntp")));
@@ -105,7 +107,9 @@ private slots:
 
     void bootRetries()
     {
-        QFETCH(double, uptime); QFETCH(int, succeedAt); QFETCH(QList<int>, want);
+        QFETCH(double, uptime);
+        QFETCH(int, succeedAt);
+        QFETCH(QList<int>, want);
         int made = 0, slept = 0, asked = 0, status = -1;
         tool::SyncSeams seams;
         seams.attempt = [&](const std::string& server) {
@@ -126,9 +130,70 @@ private slots:
         QVERIFY(tool::systemUptimeSeconds() > 0 && qIsFinite(tool::systemUptimeSeconds()));
     }
 
+    // The runs read back from a log of the SNTP client's real lines (Debian's ntpdig, run in the
+    // lab), whole, cut and damaged: "server exit offset error messages" each, then the count of
+    // lines skipped. What follows a line that is lost never lands in another run.
+    void syncLog_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QStringList>("runs");
+        QTest::addColumn<int>("skipped");
+        QFile file(TV_SOURCE_DIR "/tests/tool/synclog.txt");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray real = file.readAll(), run = "2026-12-07T12:00:00Z tessavel-connect: ";
+        const QStringList all =
+            QString(
+                "192.0.2.2 0 -0.001670 0.001778 0|192.0.2.4 0 +1.499441 0.000158 0|192.0.2.3 1 - - "
+                "1|192.0.2.5 0 -86400.000336 0.000115 0|no.such.host.invalid 1 - - 2|192.0.2.2 "
+                "0 -0.002362 0.002436 0")
+                .split('|');
+        const auto row = [](const char* name, const QByteArray& log, const QStringList& runs,
+                            int skipped) { QTest::newRow(name) << log << runs << skipped; };
+        row("every run", real, all, 0);
+        row("rotated inside the first line", real.mid(30), all.mid(1), 2);
+        row("cut inside the last line", real.chopped(20), all.mid(0, 5) << "192.0.2.2 0 - - 0", 1);
+        row("a damaged run line",
+            QByteArray(real).replace("(exit 1)\nntpdig: no", "(exit x)\nntpdig: no"),
+            {all[0], all[1], all[3], all[4], all[5]}, 2);
+        row("a line that is no UTF-8 ends a run",
+            QByteArray(real).replace("(exit 1)\nntpdig: no", "(exit 1)\n\xff\nntpdig: no"),
+            {all[0], all[1], "192.0.2.3 1 - - 0", all[3], all[4], all[5]}, 2);
+        row("the job's other lines; a result without local time",
+            run +
+                "sync against a (exit 1)\ntessavel-connect: fresh boot \u2014 retrying up to "
+                "10 min for the server...\ntessavel-connect: boot retry 1/20\n" +
+                run + "sync against b (exit 0)\n+0.013442 +/- 0.010139 t.example 192.0.2.8\n" +
+                run + "clock set to 2026-12-07T12:00:00Z (self-test: not really)\n",
+            {"a 1 - - 0", "b 0 +0.013442 0.010139 0"}, 0);
+        row("a second result, another's stamp, an impossible stamp",
+            run + "sync against a (exit 0)\n+1.0 +/- 2.0 a\n-1.0 +/- 2.0 a\n" +
+                "2026-12-07T12:00:00Z other: x\nntpdig: x\n" +
+                "2026-02-30T12:00:00Z tessavel-connect: sync against b (exit 0)\n+1.0 +/- 2.0 b\n",
+            {"a 0 +1.000000 2.000000 0"}, 5);
+    }
+
+    void syncLog()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QStringList, runs);
+        QFETCH(int, skipped);
+        const tool::SyncLog got = tool::parseSyncLog(log.toStdString());
+        QStringList seen;
+        const auto number = [](const std::optional<double>& v, const char* format) {
+            return v ? QString::asprintf(format, *v) : "-";
+        };
+        for (const tool::SyncRun& r : got.runs)
+            seen << QString::fromStdString(r.server) + " " + QString::number(r.exitStatus) + " " +
+                        number(r.offset, "%+.6f") + " " + number(r.error, "%.6f") + " " +
+                        QString::number(r.messages.size());
+        QCOMPARE(seen, runs);
+        QCOMPARE(int(got.skipped), skipped);
+    }
+
     void accept_data()
     {
-        QTest::addColumn<QByteArray>("datagram"); QTest::addColumn<QString>("server"); // "": dropped
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("server"); // "": dropped
         const char* x = "x (unnamed)  0 0 0  0 192.0.2.3";
         const QByteArray id = R"({"id":"x"})", reply = R"({"nonce":"0a1b2c3d","id":"x"})";
         // clang-format off
@@ -138,6 +203,7 @@ private slots:
         };
         row("reply with the nonce", 3, reply, x);
         row("announcement, no nonce", 2, id, x);
+        row("terminal controls, as sent", 2, R"({"id":"c","name":"\u001bc\u0007\u2028","source":"\u009b\u007f","synced":true,"accepting":true})", "c \x1b" "c\a\u2028  0 1 1 \u009b\x7f 0 192.0.2.3");
         row("every field", 2, R"({"id":"i","name":"N","ver":"2","stratum":3,"synced":true,"accepting":true,"source":"G","clients":4,"address":"1.2.3.4"})", "i N 2 3 1 1 G 4 192.0.2.3");
         row("wrong types: defaults", 2, R"({"id":1,"name":2,"stratum":"1","synced":1,"clients":2.5})", "192.0.2.3 (unnamed)  0 0 0  0 192.0.2.3");
         row("nonce in capitals", 3, QByteArray(reply).toUpper().replace("ID", "id"), "");
@@ -156,7 +222,8 @@ private slots:
 
     void accept()
     {
-        QFETCH(QByteArray, datagram); QFETCH(QString, server);
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, server);
         const auto s = tool::acceptAnswer(datagram.toStdString(), "0a1b2c3d", "192.0.2.3");
         // clang-format off
         QCOMPARE(s ? QString::fromStdString(s->id + " " + s->name + " " + s->ver + " " + std::to_string(s->stratum) + " " + std::to_string(s->synced) + " " +

@@ -4,6 +4,7 @@
 
 #include "tool/commands.h"
 #include "tool/plumbing.h"
+#include "tool/statusjson.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -49,10 +50,9 @@ void sortByName(std::vector<DiscoveredServer>& servers)
 
 std::vector<DiscoveredServer> availableServers()
 {
-    auto all = discover(1500);
     std::vector<DiscoveredServer> ready;
-    for (auto& s : all) {
-        if (s.ready()) ready.push_back(std::move(s));
+    for (const auto& s : discover(1500)) {
+        if (s.ready()) ready.push_back(shownServer(s));
     }
     sortByName(ready);
     return ready;
@@ -68,9 +68,26 @@ void printServers(const std::vector<DiscoveredServer>& servers)
     }
 }
 
-void cmdDiscover()
+DiscoveredServer shownServer(DiscoveredServer s)
+{
+    for (std::string* text : {&s.name, &s.ver, &s.source})
+        *text = visibleText(*text);
+    return s;
+}
+
+void cmdDiscover(bool json)
 {
     auto servers = discover(1500);
+    if (json) {
+        sortByName(servers);
+        auto list = nlohmann::ordered_json::array();
+        for (const auto& s : servers)
+            list.push_back(serverJson(s));
+        println(jsonText(list));
+        std::exit(servers.empty() ? 1 : 0);
+    }
+    for (auto& s : servers)
+        s = shownServer(s);
     sortByName(servers);
     if (servers.empty()) {
         println("No Tessavel servers found on this network.");

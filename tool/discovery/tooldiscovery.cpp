@@ -97,13 +97,14 @@ std::optional<DiscoveredServer> acceptAnswer(std::string_view datagram, const st
     }
     DiscoveredServer s;
     s.id = member<std::string>(o, "id", senderAddress);
-    // Whoever is on the network chooses these texts, and the terminal shows them.
-    s.name = visibleText(member<std::string>(o, "name", "(unnamed)"));
-    s.ver = visibleText(member<std::string>(o, "ver", ""));
+    // As sent: whoever is on the network chooses these texts; shownServer makes them safe
+    // for a terminal, and the JSON output escapes them.
+    s.name = member<std::string>(o, "name", "(unnamed)");
+    s.ver = member<std::string>(o, "ver", "");
     s.stratum = member<std::int64_t>(o, "stratum", 0);
     s.synced = member<bool>(o, "synced", false);
     s.accepting = member<bool>(o, "accepting", false);
-    s.source = visibleText(member<std::string>(o, "source", ""));
+    s.source = member<std::string>(o, "source", "");
     s.clients = member<std::int64_t>(o, "clients", 0);
     s.address = senderAddress;
     return s;

@@ -39,6 +39,9 @@ std::vector<DiscoveredServer> availableServers();
 void printServers(const std::vector<DiscoveredServer>& servers);
 ChosenServer resolveServer();
 
+// The server with its texts made safe for a terminal (visibleText).
+DiscoveredServer shownServer(DiscoveredServer server);
+
 // The acceptance tests for one received datagram and the record it yields.
 std::optional<DiscoveredServer> acceptAnswer(std::string_view datagram, const std::string& nonce,
                                              const std::string& senderAddress);
