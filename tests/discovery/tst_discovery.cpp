@@ -41,12 +41,14 @@ private slots:
 
     // One scan hears: a server from 13 addresses, answering in address order and well apart
     // where the order decides, of which only the one numbered answering serves SNTP; one id
-    // from two addresses; one with every field, one with none or of the wrong type; one on
-    // this computer; one answering at the largest size; and one whose every answer breaks a
-    // rule, one of them a datagram longer than its length field of 1024.
+    // from two addresses; one with every field, one with none or of the wrong type, whose
+    // SNTP says it has no time; one on this computer; one answering at the largest size; and one
+    // whose every answer breaks a rule, one of them a datagram longer than its length field of
+    // 1024.
     void scan_data()
     {
-        QTest::addColumn<int>("answering"); QTest::addColumn<QString>("listed");
+        QTest::addColumn<int>("answering");
+        QTest::addColumn<QString>("listed");
         QTest::newRow("twelfth answers: kept and chosen")
             << 11 << spare.value(11) + "|lab|||0|0|00100";
         QTest::newRow("thirteenth answers: dropped") << 12 << spare.value(0) + "|lab|||0|0|00000";
@@ -54,7 +56,8 @@ private slots:
 
     void scan()
     {
-        QFETCH(int, answering); QFETCH(QString, listed);
+        QFETCH(int, answering);
+        QFETCH(QString, listed);
         for (int i = 0; i < 13; ++i) {
             const int delayMs = i == 0 ? 0 : i <= 10 ? 150 : 400 + 300 * (i - 11);
             QStringList o{"--delay", QString::number(delayMs)};
@@ -69,7 +72,7 @@ private slots:
         QVERIFY(start(spare[14], R"({"id":"two","name":"Early"})"));
         QVERIFY(start(spare[15], R"({"id":"two","name":"kept"})", {"--no-ntp", "--delay", "100"}));
         QVERIFY(start(spare[16], R"({"stratum":"1","synced":1,"accepting":"true","steady":"1"})",
-                      {"--no-ntp", "--send", "announce"}));
+                      {"--ntp-fault", "unsynchronized", "--send", "announce"}));
         QVERIFY(start(spare[17],
                       R"({"id":"a","name":"Alpha","source":"GPS","ver":"2.4","stratum":1,)"
                       R"("clients":3,"synced":true,"accepting":true,"steady":true})",
@@ -99,7 +102,7 @@ private slots:
                                    "Here|127.0.0.1|me|||0|0|00110",
                                    "kept|" + spare[14] + "|two|||0|0|00000", "Lab|" + listed}));
 
-        // One probe: chronyd answers; a wrong answer, silence and a name do not, nor chronyd
+        // One probe: chronyd answers; a wrong answer, no time, a name do not, nor chronyd
         // when asked to wait a negative time.
         QVERIFY(!DiscoveryClient::answersTimeNow(server, -1));
         QStringList answers;
@@ -146,7 +149,8 @@ private slots:
     void tool_data()
     {
         QTest::addColumn<QStringList>("servers"); // the JSON answers of the spare addresses @0, @1
-        QTest::addColumn<QString>("args"); QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QString>("want"); // out|err|status
         const QString j =
             R"({"id":"%1","name":"%1","ver":"2.4","stratum":1,"source":"GPS","clients":%2,"synced":%3,"accepting":%4})";
@@ -184,13 +188,16 @@ private slots:
 
     void tool()
     {
-        QFETCH(QStringList, servers); QFETCH(QString, args); QFETCH(QByteArray, input);
+        QFETCH(QStringList, servers);
+        QFETCH(QString, args);
+        QFETCH(QByteArray, input);
         QFETCH(QString, want);
         for (int i = 0; i < servers.size(); ++i)
             QVERIFY(start(spare[i], servers[i]));
         QProcessEnvironment env;
         env.insert("TESSAVEL_CONNECT_TEST_ROOT", "/nonexistent/root");
-        const ToolResult r = ToolHarness::run(args.split(' ', Qt::SkipEmptyParts), env, {}, {}, input);
+        const ToolResult r =
+            ToolHarness::run(args.split(' ', Qt::SkipEmptyParts), env, {}, {}, input);
         const QString err = r.err.startsWith("error: could not install") ? "" : r.err;
         const QString got = r.out + "|" + err + "|" + QString::number(r.status);
         want.replace("@0", spare[0]).replace("@1", spare[1]);
