@@ -205,6 +205,7 @@ void ConnectWindow::refreshCurrent()
 {
     const Engine::Setup setup = Engine::currentSetup();
     currentAddress = setup.server;
+    discovery->setFollowedAddress(currentAddress);
     hasBeforeSetup = setup.hasBeforeSetup;
     QString name = nameOf(currentAddress);
     bool steady = false;
