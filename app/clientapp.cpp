@@ -15,11 +15,10 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSettings>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
-
-const QString kInstanceName = QStringLiteral("com.tessavel.connect.app.instance");
 
 // Dock icon first, so that the window comes up in front on the Mac.
 void bringUp(QWidget* window)
@@ -35,11 +34,9 @@ void bringUp(QWidget* window)
 
 bool launchedAtLogin(const QStringList& arguments)
 {
-    if (arguments.contains(QStringLiteral("--login")))
-        return true;
+    if (arguments.contains(QStringLiteral("--login"))) return true;
     struct stat console = {};
-    if (stat("/dev/console", &console) != 0)
-        return false;
+    if (stat("/dev/console", &console) != 0) return false;
     return consoleChangeIsLogin(QDateTime::currentSecsSinceEpoch() - qint64(console.st_ctime));
 }
 
@@ -58,8 +55,7 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
 
     connect(window, &ConnectWindow::watchingToggled, this, [this](bool on) {
         setWatching(on);
-        if (on && !isLoginItemRegistered())
-            offerStartAtLogin();
+        if (on && !isLoginItemRegistered()) offerStartAtLogin();
     });
     connect(window, &ConnectWindow::startAtLoginToggled, this,
             [this](bool on) { setStartAtLogin(on, false); });
@@ -98,13 +94,11 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
     const QString afterMove = QStringLiteral("menuBar/startAtLoginAfterMove");
     if (settings.value(afterMove, false).toBool()) {
         settings.remove(afterMove);
-        if (watch && AppMove::inApplications())
-            registerLoginItem();
+        if (watch && AppMove::inApplications()) registerLoginItem();
     }
     window->setStartAtLogin(watch && isLoginItemRegistered());
 
-    if (!(atLogin && watch))
-        showWindow(true);
+    if (!(atLogin && watch)) showWindow(true);
     if (watcher->state == ClockState::Wrong)
         bringUp(alert);
     else if (alert->isVisible())
@@ -117,28 +111,41 @@ ClientApp::~ClientApp()
     delete window;
 }
 
-bool ClientApp::claimSingleInstance(QLocalServer** server)
+ClientApp::Instance ClientApp::claimSingleInstance(QLocalServer** server, QString* error)
 {
+    QString why;
+    const auto unsure = [&] {
+        if (error)
+            *error = QStringLiteral("Tessavel Veridir could not make sure it runs only once, so it "
+                                    "does not start.\n\n") +
+                     why;
+        return Instance::Unsure;
+    };
+    const QString name = singleInstanceSocket(&why);
+    if (name.isEmpty()) return unsure();
     QLocalSocket socket;
-    socket.connectToServer(kInstanceName, QIODevice::ReadWrite);
+    socket.connectToServer(name, QIODevice::ReadWrite);
     if (socket.waitForConnected(300)) {
         socket.write("show\n", 5);
         socket.waitForBytesWritten(300);
-        return false;
+        return Instance::AnotherRuns;
     }
     // Left behind by a copy that crashed.
-    QLocalServer::removeServer(kInstanceName);
-    auto* listening = new QLocalServer;
-    listening->listen(kInstanceName);
-    *server = listening;
-    return true;
+    QLocalServer::removeServer(name);
+    auto listening = std::make_unique<QLocalServer>();
+    if (!listening->listen(name)) {
+        why = QStringLiteral("Its socket %1 could not be made (%2).")
+                  .arg(name, listening->errorString());
+        return unsure();
+    }
+    *server = listening.release();
+    return Instance::Running;
 }
 
 void ClientApp::adoptSingleInstance(QLocalServer* server)
 {
     instanceServer = server;
-    if (!server)
-        return;
+    if (!server) return;
     server->setParent(this);
     connect(server, &QLocalServer::newConnection, this, [this] {
         // Whatever a later copy says, it wants this copy in front.
@@ -177,8 +184,7 @@ void ClientApp::setWatching(bool on)
 void ClientApp::showWindow(bool withAlert)
 {
     bringUp(window);
-    if (withAlert && watcher->state == ClockState::Wrong && !alert->isVisible())
-        bringUp(alert);
+    if (withAlert && watcher->state == ClockState::Wrong && !alert->isVisible()) bringUp(alert);
 }
 
 void ClientApp::showAlert()
@@ -203,8 +209,7 @@ void ClientApp::putAway()
 void ClientApp::tidyDock()
 {
     // Without watching the icon stays: closing the main window then quits.
-    if (watching && !window->isVisible() && !alert->isVisible())
-        setDockIconVisible(false);
+    if (watching && !window->isVisible() && !alert->isVisible()) setDockIconVisible(false);
 }
 
 void ClientApp::setClock(const QDateTime& time, bool dontAskAgain)
@@ -221,7 +226,6 @@ void ClientApp::setClock(const QDateTime& time, bool dontAskAgain)
 bool ClientApp::eventFilter(QObject* watched, QEvent* event)
 {
     // Quitting must really close the windows, not hide them to the menu bar.
-    if (watched == qApp && event->type() == QEvent::Quit)
-        window->closesToMenuBar = false;
+    if (watched == qApp && event->type() == QEvent::Quit) window->closesToMenuBar = false;
     return QObject::eventFilter(watched, event);
 }

@@ -27,9 +27,11 @@ public:
     explicit ClientApp(bool launchedAtLogin, QObject* parent = nullptr);
     ~ClientApp() override;
 
-    // True when this process is the running copy (*server then listens); false when another
-    // copy runs and was told to show itself.
-    static bool claimSingleInstance(QLocalServer** server);
+    // Running: this process is the running copy, and *server listens. AnotherRuns: another
+    // copy runs and was told to show itself. Unsure: neither could be made sure of; *error
+    // says so, for the user.
+    enum class Instance { Running, AnotherRuns, Unsure };
+    static Instance claimSingleInstance(QLocalServer** server, QString* error = nullptr);
     void adoptSingleInstance(QLocalServer* server);
 
     void setWatching(bool on);

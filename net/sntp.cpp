@@ -8,6 +8,7 @@ constexpr qint64 kEraOffsetSeconds = 2'208'988'800; // 1900-01-01 to 1970-01-01
 constexpr int kOriginateAt = 24;
 constexpr int kReceiveAt = 32;
 constexpr int kTransmitAt = 40;
+constexpr quint8 kUnsynchronizedStratum = 16;
 
 quint64 readTimestamp(const QByteArray& packet, int at)
 {
@@ -55,8 +56,11 @@ bool ntpAnswer(const QByteArray& datagram, qint64 t1UtcMs, qint64 t4UtcMs, qint6
     const quint8 first = quint8(datagram[0]);
     if ((first >> 6) == 3)
         return false; // leap indicator 3: the server's own clock is not synchronised
-    if ((first & 0x07) != 4) return false;      // not a server answer
-    if (quint8(datagram[1]) == 0) return false; // stratum 0: unspecified or kiss-of-death
+    if ((first & 0x07) != 4) return false; // not a server answer
+    // Stratum 0 is unspecified or kiss-of-death; 16 and above say the server has no time.
+    const quint8 stratum = quint8(datagram[1]);
+    if (stratum == 0 || stratum >= kUnsynchronizedStratum) return false;
+    if (readTimestamp(datagram, kTransmitAt) == 0) return false; // no time was sent
     // The originate timestamp must echo our transmit timestamp: anything else answers
     // another or an older request. The request is a pure function of t1, so rebuild it.
     if (readTimestamp(datagram, kOriginateAt) != ntpTimestampFromUtcMs(t1UtcMs)) return false;

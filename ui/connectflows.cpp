@@ -8,6 +8,7 @@
 
 #include "clock/clockwatcher.h"
 #include "discovery/app/discoveryclient.h"
+#include "discovery/app/serveraddress.h"
 #include "engine/engine.h"
 #include "inst/insttoggle.h"
 
@@ -15,7 +16,6 @@
 #include <QHostAddress>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -104,19 +104,14 @@ void ConnectWindow::setupManual()
                                          "10.0.0.5):"),
                           &typed))
         return;
-    typed = typed.trimmed();
-    if (typed.isEmpty()) return;
-    // The parser takes short forms such as "10.0.0" as well; only the four-part form is meant.
-    static const QRegularExpression fourParts(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
-    const QHostAddress parsed(typed);
-    if (!fourParts.match(typed).hasMatch() || parsed.isNull() ||
-        parsed.protocol() != QAbstractSocket::IPv4Protocol) {
-        warn(this, QStringLiteral("That doesn't look like an IPv4 address. Enter it in the form "
-                                  "10.0.0.5."));
+    if (typed.trimmed().isEmpty()) return;
+    QString error;
+    const QString address = typedServerAddress(typed, &error);
+    if (address.isEmpty()) {
+        warn(this, error);
         return;
     }
-    const QString address = parsed.toString();
-    if (ClockWatcher::isThisComputer(parsed)) {
+    if (ClockWatcher::isThisComputer(QHostAddress(address))) {
         bool steadyHere = false;
         for (const DiscoveredServer& s : servers)
             steadyHere = steadyHere || (s.thisComputer && s.steady);

@@ -208,6 +208,7 @@ void ConnectWindow::refreshCurrent()
 {
     const Engine::Setup setup = Engine::currentSetup();
     currentAddress = setup.server;
+    discovery->setFollowedAddress(currentAddress);
     hasBeforeSetup = setup.hasBeforeSetup;
     QString name = nameOf(currentAddress);
     bool steady = false;

@@ -7,8 +7,7 @@
 bool registerLoginItem()
 {
     NSError* error = nil;
-    if ([[SMAppService mainAppService] registerAndReturnError:&error])
-        return true;
+    if ([[SMAppService mainAppService] registerAndReturnError:&error]) return true;
     NSLog(@"Failed to register login item: %@", error);
     return false;
 }
@@ -16,8 +15,7 @@ bool registerLoginItem()
 bool unregisterLoginItem()
 {
     NSError* error = nil;
-    if ([[SMAppService mainAppService] unregisterAndReturnError:&error])
-        return true;
+    if ([[SMAppService mainAppService] unregisterAndReturnError:&error]) return true;
     NSLog(@"Failed to unregister login item: %@", error);
     return false;
 }
@@ -41,4 +39,10 @@ void activateApp()
 bool menuBarTakesWideItems()
 {
     return true;
+}
+
+QString singleInstanceSocket(QString*)
+{
+    // Qt puts a plain name in the temporary folder, which is the user's own on the Mac.
+    return QStringLiteral("com.tessavel.connect.app.instance");
 }

@@ -9,13 +9,15 @@
 #include <QSaveFile>
 #include <QtGlobal>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QString entryPath()
 {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
+    if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/autostart/tessavel-veridir.desktop");
 }
 
@@ -32,8 +34,16 @@ QByteArray execLine()
 
 QByteArray entry()
 {
-    return "[Desktop Entry]\nType=Application\nName="
-           + QCoreApplication::applicationName().toUtf8() + '\n' + execLine();
+    return "[Desktop Entry]\nType=Application\nName=" +
+           QCoreApplication::applicationName().toUtf8() + '\n' + execLine();
+}
+
+// A real folder, not a link, of this user's alone: nobody else can plant a socket in it.
+bool isPrivateFolder(const QString& path)
+{
+    struct stat st = {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::getuid() && (st.st_mode & 07777) == 0700;
 }
 
 } // namespace
@@ -42,8 +52,8 @@ bool registerLoginItem()
 {
     const QString path = entryPath();
     QSaveFile file(path);
-    if (QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
-        && file.write(entry()) >= 0 && file.commit())
+    if (QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
+        file.write(entry()) >= 0 && file.commit())
         return true;
     qWarning("Failed to register login item: %s", qPrintable(file.errorString()));
     return false;
@@ -52,8 +62,7 @@ bool registerLoginItem()
 bool unregisterLoginItem()
 {
     QFile file(entryPath());
-    if (!file.exists() || file.remove())
-        return true;
+    if (!file.exists() || file.remove()) return true;
     qWarning("Failed to unregister login item: %s", qPrintable(file.errorString()));
     return false;
 }
@@ -72,4 +81,17 @@ void activateApp() {}
 bool menuBarTakesWideItems()
 {
     return false;
+}
+
+QString singleInstanceSocket(QString* error)
+{
+    const QString name = QStringLiteral("/com.tessavel.connect.app.instance");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivateFolder(runtime)) return runtime + name;
+    // The temporary folder is shared: a folder of our own in it, never one someone else made.
+    const QString own = QDir::tempPath() + QStringLiteral("/tessavel-veridir-%1").arg(::getuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    if (isPrivateFolder(own)) return own + name;
+    if (error) *error = QStringLiteral("The folder %1 is not this user's alone.").arg(own);
+    return QString();
 }

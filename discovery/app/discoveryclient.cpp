@@ -36,6 +36,16 @@ QUdpSocket* boundSocket(QObject* parent)
     return s;
 }
 
+// This computer's IPv4 addresses other than loopback.
+QStringList ownAddresses()
+{
+    QStringList own;
+    for (const QHostAddress& a : QNetworkInterface::allAddresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback()) own << a.toString();
+    }
+    return own;
+}
+
 } // namespace
 
 DiscoveryClient::DiscoveryClient(QObject* parent) : QObject(parent), heardAllTimer(new QTimer(this))
@@ -50,6 +60,9 @@ void DiscoveryClient::scan(int listenMs)
     scanning = true;
     heard.clear();
     answered.clear();
+    followedFrom = QStringList{followed};
+    // A server followed on this computer answers from this computer's network addresses.
+    if (QHostAddress(followed).isLoopback()) followedFrom << ownAddresses();
     nonce = QString::number(QRandomGenerator::system()->generate(), 16);
 
     socket = boundSocket(this);
@@ -83,12 +96,35 @@ void DiscoveryClient::onReadyRead()
         const QNetworkDatagram d = socket->receiveDatagram(qint64(discovery::kExactReadSize));
         const auto s = readDiscoveryAnswer(d.data(), nonce, d.senderAddress().toString());
         if (!s) continue;
-        if (heard.size() >= kMaxIds && !heard.contains(s->id)) continue;
+        if (!heard.contains(s->id) && !admit(s->address)) continue;
         HeardServer& h = heard[s->id];
+        if (h.addresses.isEmpty()) h.admitted = ++admittedCount;
         if (!h.addresses.contains(s->address) && h.addresses.size() < kMaxAddressesPerId)
             h.addresses.append(s->address);
         h.server = *s;
     }
+}
+
+// Whether a new id from sender takes a place. The followed server, with every place taken,
+// takes the place of the id that came in last from another sender.
+bool DiscoveryClient::admit(const QString& sender)
+{
+    const auto heldBy = [](const HeardServer& h) { return h.addresses.first(); };
+    int held = 0;
+    for (const HeardServer& h : heard)
+        held += heldBy(h) == sender;
+    if (held >= kMaxIdsPerSender) return false;
+    if (heard.size() < kMaxIds) return true;
+    if (!followedFrom.contains(sender)) return false;
+    auto last = heard.end();
+    for (auto h = heard.begin(); h != heard.end(); ++h) {
+        if (!followedFrom.contains(heldBy(*h)) &&
+            (last == heard.end() || h->admitted > last->admitted))
+            last = h;
+    }
+    if (last == heard.end()) return false;
+    heard.erase(last);
+    return true;
 }
 
 void DiscoveryClient::onHeardAll()
@@ -101,11 +137,7 @@ void DiscoveryClient::onHeardAll()
         return;
     }
 
-    QSet<QString> own;
-    for (const QHostAddress& a : QNetworkInterface::allAddresses()) {
-        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
-            own.insert(a.toString());
-    }
+    const QStringList own = ownAddresses();
     probeSocket = boundSocket(this);
     connect(probeSocket, &QUdpSocket::readyRead, this, &DiscoveryClient::onProbeReadyRead);
     probeSentMs = nowMs();

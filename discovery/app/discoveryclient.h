@@ -21,10 +21,16 @@ public:
     void scan(int listenMs);
     bool isScanning() const { return scanning; }
 
+    // The server this computer follows: kept whenever it answers, however full the list.
+    // Takes effect from the next scan.
+    void setFollowedAddress(const QString& address) { followed = address; }
+
     // One SNTP request to address, waiting at most timeoutMs for an acceptable answer. Blocks.
     static bool answersTimeNow(const QString& address, int timeoutMs);
 
     static constexpr int kMaxIds = 64;
+    // So that one host cannot crowd every other server out of the list.
+    static constexpr int kMaxIdsPerSender = 4;
     static constexpr int kMaxAddressesPerId = 12;
     static constexpr int kProbeMs = 400;
 
@@ -41,10 +47,12 @@ private:
     struct HeardServer
     {
         DiscoveredServer server;
-        QStringList addresses;
+        QStringList addresses; // the first one brought the id in and holds its place
+        int admitted = 0;      // the order in which the ids came in
     };
 
     void sendQuery();
+    bool admit(const QString& sender);
 
     QUdpSocket* socket = nullptr;
     QUdpSocket* probeSocket = nullptr;
@@ -52,6 +60,9 @@ private:
     QString nonce;
     bool scanning = false;
     QMap<QString, HeardServer> heard;
+    int admittedCount = 0;
+    QString followed;
+    QStringList followedFrom; // the senders that count as the followed server in this scan
     qint64 probeSentMs = 0;
     QStringList answered;
 };

@@ -7,16 +7,21 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QtTest>
+#include <memory>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-static const QString kInstance = QStringLiteral("com.tessavel.connect.app.instance");
-
 static QString question(const QString& text, const QString& informative, const QString& yes)
 {
-    return shown({"Tessavel Veridir", text, informative,
-                  {yes + " (Accept)", "Not Now (Reject)"}, yes, "Not Now", {}});
+    return shown({"Tessavel Veridir",
+                  text,
+                  informative,
+                  {yes + " (Accept)", "Not Now (Reject)"},
+                  yes,
+                  "Not Now",
+                  {}});
 }
 
 class TestClientApp : public QObject
@@ -30,6 +35,8 @@ private slots:
         // Settings, autostart entry, socket and tool paths stay in here, for the program too.
         for (const char* name : {"HOME", "TMPDIR", "TESSAVEL_CONNECT_TEST_ROOT"})
             qputenv(name, home.path().toUtf8());
+        QCOMPARE(::mkdir(QFile::encodeName(home.filePath("run")), 0700), 0);
+        qputenv("XDG_RUNTIME_DIR", home.filePath("run").toUtf8());
         qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath("config"));
         QApplication::setApplicationName("Tessavel Veridir");
@@ -39,7 +46,7 @@ private slots:
     void secondCopyShowsTheFirst()
     {
         QLocalServer* server = nullptr;
-        QVERIFY(ClientApp::claimSingleInstance(&server));
+        QCOMPARE(ClientApp::claimSingleInstance(&server), ClientApp::Instance::Running);
         ClientApp first(false);
         first.adoptSingleInstance(server);
         first.mainWindow()->hide();
@@ -57,8 +64,8 @@ private slots:
     {
         // A socket bound and never listened on: what a crashed copy leaves behind.
         sockaddr_un address{AF_UNIX, {}};
-        qstrncpy(address.sun_path, QDir(QDir::tempPath()).filePath(kInstance).toUtf8().constData(),
-                 sizeof address.sun_path);
+        const QByteArray path = QFile::encodeName(singleInstanceSocket(nullptr));
+        qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         ::close(fd);
@@ -69,7 +76,8 @@ private slots:
         auto stop = qScopeGuard([&] { first.kill(), first.waitForFinished(); });
         const auto answers = [] {
             QLocalSocket socket;
-            return socket.connectToServer(kInstance), socket.waitForConnected(100);
+            return socket.connectToServer(singleInstanceSocket(nullptr)),
+                   socket.waitForConnected(100);
         };
         QTRY_VERIFY_WITH_TIMEOUT(answers(), 10000);
     }
@@ -91,6 +99,77 @@ private slots:
         QFETCH(bool, login);
         QCOMPARE(consoleChangeIsLogin(secondsSince), login);
         QVERIFY(launchedAtLogin({"veridir", "--login"}));
+    }
+
+    // Where the running copy listens, in runtime folder $RUN or in $OWN, which it makes in the
+    // temporary folder $TMP, and what stands in its way; $N is the socket's name, $U the words
+    // of a copy that does not start.
+    void singleInstance_data()
+    {
+        QTest::addColumn<QString>("runtime"); // XDG_RUNTIME_DIR; $RUN is made with mode 0700
+        QTest::addColumn<QString>("made");    // "PATH KIND" made before
+        QTest::addColumn<QString>("want");    // "in FOLDER", "another runs", or the reason why not
+        const QString alone = "$UThe folder $OWN is not this user's alone.";
+        const struct
+        {
+            const char* row;
+            QString runtime, made, want;
+        } rows[] = {
+            {"a silent socket in the shared folder: no copy", "$RUN", "$TMP$N silent", "in $RUN"},
+            {"runtime folder that others may enter", "$RUN", "$RUN open", "in $OWN"},
+            {"runtime folder root's, of mode 0700 too", "/root", "", "in $OWN"},
+            {"own folder made by another, open: refused", "", "$OWN open", alone},
+            {"own folder a link: refused", "", "$OWN link", alone},
+            {"a file in the socket's place: removed", "$RUN", "$RUN$N file", "in $RUN"},
+            {"a folder in the socket's place: refused", "$RUN", "$RUN$N folder",
+             "$UIts socket $RUN$N could not be made (..."},
+            {"a socket that never answers: a copy", "$RUN", "$RUN$N silent", "another runs"},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.row) << r.runtime << r.made << r.want;
+    }
+
+    void singleInstance()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(QString, made);
+        QFETCH(QString, want);
+        const QTemporaryDir tmp(QDir::tempPath() + "/t-XXXXXX"); // a socket's path is short
+        const QString own = tmp.filePath("tessavel-veridir-" + QString::number(getuid()));
+        const auto place = [&](QString s) {
+            return s.replace("$N", "/com.tessavel.connect.app.instance")
+                .replace("$U", "Tessavel Veridir could not make sure it runs only once, so it "
+                               "does not start.\n\n")
+                .replace("$RUN", tmp.filePath("run"))
+                .replace("$OWN", own)
+                .replace("$TMP", tmp.path());
+        };
+        const QByteArray path = QFile::encodeName(place(made.section(' ', 0, 0)));
+        const QString kind = made.section(' ', 1);
+        QLocalServer squatter;
+        QCOMPARE(::mkdir(QFile::encodeName(tmp.filePath("run")), 0700), 0);
+        if (kind == "open") QVERIFY(QDir().mkpath(path) && ::chmod(path, 0755) == 0);
+        if (kind == "link") QVERIFY(QFile::link(tmp.filePath("run"), path));
+        if (kind == "file") QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+        if (kind == "folder") QVERIFY(QDir().mkpath(path + "/inside"));
+        if (kind == "silent") QVERIFY(squatter.listen(path));
+        qputenv("XDG_RUNTIME_DIR", place(runtime).toUtf8());
+        qputenv("TMPDIR", tmp.path().toUtf8());
+        auto restore = qScopeGuard([&] {
+            qputenv("XDG_RUNTIME_DIR", home.filePath("run").toUtf8());
+            qputenv("TMPDIR", home.path().toUtf8());
+        });
+
+        QLocalServer* server = nullptr;
+        QString error;
+        const ClientApp::Instance claim = ClientApp::claimSingleInstance(&server, &error);
+        const std::unique_ptr<QLocalServer> running(server);
+        QString got = server ? "in " + QFileInfo(server->fullServerName()).path()
+                      : claim == ClientApp::Instance::AnotherRuns ? "another runs"
+                                                                  : error;
+        want = place(want);
+        if (want.endsWith("...")) got = got.left(want.size() - 3) + "...";
+        QCOMPARE(got, want);
     }
 
     void startUp_data()
@@ -118,8 +197,8 @@ private slots:
         QVERIFY(registerLoginItem() && isLoginItemRegistered());
         QFile entry(home.filePath("config/autostart/tessavel-veridir.desktop"));
         QVERIFY(entry.open(QIODevice::ReadOnly));
-        QVERIFY(entry.readAll().contains("Exec=\"" + QApplication::applicationFilePath().toUtf8()
-                                         + "\" --login\n"));
+        QVERIFY(entry.readAll().contains("Exec=\"" + QApplication::applicationFilePath().toUtf8() +
+                                         "\" --login\n"));
         app.setWatching(false);
         QCOMPARE(entry.exists(), !watch);
         QVERIFY(unregisterLoginItem() && !isLoginItemRegistered());
@@ -140,26 +219,35 @@ private slots:
                                "copy itself there now and reopen from there. The copy you opened "
                                "stays where it is.";
         const QString moveFirst = question("Move Veridir to Applications?", moving, move);
-        const QString failed = shown({"Tessavel Veridir", "The folder %1 could not be made.", "",
-                                      {"OK (Accept)"}, "", "OK", {}});
+        const QString failed = shown({"Tessavel Veridir",
+                                      "The folder %1 could not be made.",
+                                      "",
+                                      {"OK (Accept)"},
+                                      "",
+                                      "OK",
+                                      {}});
         QTest::newRow("offered with a copy there: it goes to the Trash")
             << watch << "copy" << QStringList{"Not Now"}
-            << QStringList{question(offer, moving + " The copy of Veridir already in Applications "
-                                                    "goes to the Trash.", move)}
+            << QStringList{question(offer,
+                                    moving + " The copy of Veridir already in Applications "
+                                             "goes to the Trash.",
+                                    move)}
             << false;
         QTest::newRow("offered, moving accepted, $HOME/Applications a file: asked once")
             << watch << "file" << QStringList{move, "OK"}
             << QStringList{question(offer, moving, move), failed} << false;
         QTest::newRow("offered inside Applications: registered")
             << watch << "inside" << QStringList{"Start at Login"}
-            << QStringList{question(offer, "Veridir then comes back in the menu bar by itself each "
-                                           "time you log in to this computer.", "Start at Login")}
+            << QStringList{question(offer,
+                                    "Veridir then comes back in the menu bar by itself each "
+                                    "time you log in to this computer.",
+                                    "Start at Login")}
             << true;
         QTest::newRow("switched on outside, not now")
             << login << "" << QStringList{"Not Now"} << QStringList{moveFirst} << false;
         QTest::newRow("switched on, moving accepted, the copy fails")
-            << login << "file" << QStringList{move, "OK"}
-            << QStringList{moveFirst, failed} << false;
+            << login << "file" << QStringList{move, "OK"} << QStringList{moveFirst, failed}
+            << false;
     }
 
     void startAtLogin()

@@ -15,6 +15,7 @@ namespace {
 
 using S = ClockState;
 constexpr qint64 kT1 = 1'700'000'000'123;
+constexpr qint64 kNtpZeroMs = -2'208'988'800'000; // 1900: every bit of the timestamp 0
 
 QByteArray framed(char type, const QByteArray& payload, int lengthError = 0)
 {
@@ -110,6 +111,10 @@ private slots:
                  sntpAnswer(t1, t1, t4, 0x1C),         // version 3 server
                  sntpAnswer(t1, t1, t4, 0x23),         // client mode
                  sntpAnswer(t1, t1, t4, 0x24, 0),      // stratum 0
+                 sntpAnswer(t1, t1, t4, 0x24, 15),     // the last stratum with a time
+                 sntpAnswer(t1, t1, t4, 0x24, 16),     // unsynchronized
+                 sntpAnswer(t1, t1, t4, 0x24, 255),    //
+                 sntpAnswer(t1, t1, kNtpZeroMs),       // no transmit time
                  sntpAnswer(t1 + 1, t1, t4),           // answers a request 1 ms later
                  sntpAnswer(t1, t1 + 1001, t4 + 1000), // 2001 / 2 truncated
                  sntpAnswer(t1, t1 - 1001, t4 - 1001), // both 1001 below
@@ -120,7 +125,7 @@ private slots:
             QCOMPARE(ntpAnswer(d, t1, t4, nullptr), accepted);
             got << QString::number(offset);
         }
-        QCOMPARE(got.join(' '), "0 777 0 777 0 777 777 777 1000 -1001 -1000");
+        QCOMPARE(got.join(' '), "0 777 0 777 0 777 777 0 777 777 777 777 1000 -1001 -1000");
     }
 
     // Every state in one run, as the timers would drive it: a tick a second, a probe every

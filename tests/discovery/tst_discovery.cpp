@@ -41,9 +41,10 @@ private slots:
 
     // One scan hears: a server from 13 addresses, answering in address order and well apart
     // where the order decides, of which only the one numbered answering serves SNTP; one id
-    // from two addresses; one with every field, one with none or of the wrong type; one on
-    // this computer; one answering at the largest size; and one whose every answer breaks a
-    // rule, one of them a datagram longer than its length field of 1024.
+    // from two addresses; one with every field, one with none or of the wrong type, whose
+    // SNTP says it has no time; one on this computer; one answering at the largest size; and one
+    // whose every answer breaks a rule, one of them a datagram longer than its length field of
+    // 1024.
     void scan_data()
     {
         QTest::addColumn<int>("answering");
@@ -71,7 +72,7 @@ private slots:
         QVERIFY(start(spare[14], R"({"id":"two","name":"Early"})"));
         QVERIFY(start(spare[15], R"({"id":"two","name":"kept"})", {"--no-ntp", "--delay", "100"}));
         QVERIFY(start(spare[16], R"({"stratum":"1","synced":1,"accepting":"true","steady":"1"})",
-                      {"--no-ntp", "--send", "announce"}));
+                      {"--ntp-fault", "unsynchronized", "--send", "announce"}));
         QVERIFY(start(spare[17],
                       R"({"id":"a","name":"Alpha","source":"GPS","ver":"2.4","stratum":1,)"
                       R"("clients":3,"synced":true,"accepting":true,"steady":true})",
@@ -101,7 +102,7 @@ private slots:
                                    "Here|127.0.0.1|me|||0|0|00110",
                                    "kept|" + spare[14] + "|two|||0|0|00000", "Lab|" + listed}));
 
-        // One probe: chronyd answers; a wrong answer, silence and a name do not, nor chronyd
+        // One probe: chronyd answers; a wrong answer, no time, a name do not, nor chronyd
         // when asked to wait a negative time.
         QVERIFY(!DiscoveryClient::answersTimeNow(server, -1));
         QStringList answers;
@@ -110,6 +111,48 @@ private slots:
         }
         QCOMPARE(answers, QStringList{server});
         QCOMPARE(senderText("::ffff:192.0.2.7"), "192.0.2.7");
+    }
+
+    // The places of one scan: hosts answer as idsEach servers each, then one more host, late,
+    // as lateIds: on a spare address, the same followed, or here, followed by loopback.
+    void places_data()
+    {
+        QTest::addColumn<QString>("late");
+        QTest::addColumn<int>("hosts");
+        QTest::addColumn<int>("idsEach");
+        QTest::addColumn<int>("lateIds");
+        QTest::addColumn<QString>("want"); // servers listed | of the late host | most of one host
+        QTest::newRow("64 places: a new host's id dropped") << "spare" << 16 << 4 << 1 << "64|0|4";
+        QTest::newRow("one host takes four places") << "spare" << 1 << 64 << 1 << "5|1|4";
+        QTest::newRow("the followed one takes a place") << "followed" << 16 << 4 << 1 << "64|1|4";
+        QTest::newRow("and only four places") << "followed" << 16 << 4 << 6 << "64|4|4";
+        QTest::newRow("followed here, heard from here") << "here" << 16 << 4 << 1 << "64|1|4";
+    }
+
+    void places()
+    {
+        QFETCH(QString, late);
+        QFETCH(int, hosts);
+        QFETCH(int, idsEach);
+        QFETCH(int, lateIds);
+        QFETCH(QString, want);
+        const QString json = R"({"id":"%1-%n","name":"%1-%n"})";
+        const QString at = late == "here" ? client : spare[hosts];
+        for (int i = 0; i < hosts; ++i)
+            QVERIFY(start(spare[i], json.arg(i), {"--no-ntp", "--ids", QString::number(idsEach)}));
+        QVERIFY(start(at, json.arg("late"),
+                      {"--no-ntp", "--ids", QString::number(lateIds), "--delay", "300"}));
+        DiscoveryClient discovery;
+        discovery.setFollowedAddress(late == "followed" ? at : late == "here" ? "127.0.0.1" : "");
+        QSignalSpy finished(&discovery, &DiscoveryClient::finished);
+        discovery.scan(1500);
+        QVERIFY(finished.wait(10000));
+        const auto list = finished.at(0).at(0).value<QList<DiscoveredServer>>();
+        QMap<QString, int> perHost;
+        int most = 0;
+        for (const DiscoveredServer& s : list)
+            most = std::max(most, ++perHost[s.address]);
+        QCOMPARE(QString("%1|%2|%3").arg(list.size()).arg(perHost.value(at)).arg(most), want);
     }
 
     // The watcher against chronyd, on the system's clock; its reports reach a lab server

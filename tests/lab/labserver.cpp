@@ -1,7 +1,7 @@
 // The lab server: a test peer that plays a time server on one lab address. It answers
 // discovery queries (correctly or in a chosen wrong way), answers beacon reports with heard
-// answers and logs them, and answers SNTP with a chosen offset or a wrong originate. Several may run at
-// once, each on its own address. tests/lab/README.md lists its options.
+// answers and logs them, and answers SNTP with a chosen offset or a chosen fault. Several may run
+// at once, each on its own address. tests/lab/README.md lists its options.
 #include "net/datagram.h"
 
 #include <QCoreApplication>
@@ -24,7 +24,7 @@
 namespace {
 
 const std::string kFlags = " --no-discovery --no-ntp --ntp-loopback ";
-const std::string kValued = " --address --json --send --delay --report-log --ntp-offset "
+const std::string kValued = " --address --json --send --ids --delay --report-log --ntp-offset "
                             "--ntp-fault --ntp-log --ready-file ";
 std::map<std::string, std::string> g_opt{{"--json", "{}"}};
 std::vector<std::string> g_sends;
@@ -52,6 +52,14 @@ std::string atFullSize(std::string json, bool longer)
     json.insert(json.rfind('}'), std::string(discovery::kMaxPayload - json.size(), ' '));
     return framed(discovery::kTypeReply, json, discovery::kMaxPayload) +
            std::string(longer ? 8 : 0, ' ');
+}
+
+// The JSON of the k-th of several servers on one address: every "%n" in it replaced by k.
+std::string numbered(std::string json, int k)
+{
+    for (size_t at = json.find("%n"); at != std::string::npos; at = json.find("%n", at))
+        json.replace(at, 2, std::to_string(k));
+    return json;
 }
 
 // One answer to a query that carried nonce, as "--send KIND" asks; empty for an unknown kind.
@@ -90,9 +98,11 @@ void onDiscovery(QUdpSocket* from, const QNetworkDatagram& d)
     if (u->type == discovery::kTypeQuery && !g_opt.count("--no-discovery")) {
         const auto n = payload.is_object() ? payload.value("nonce", nlohmann::json()) : nullptr;
         const std::string nonce = n.is_string() ? n.get<std::string>() : "";
-        for (const std::string& kind : g_sends)
-            QTimer::singleShot(std::stoi(g_opt["--delay"]), Qt::PreciseTimer,
-                               [=, a = answer(kind, g_opt["--json"], nonce)] { send(a); });
+        for (int k = 1; k <= std::stoi(g_opt["--ids"]); ++k)
+            for (const std::string& kind : g_sends)
+                QTimer::singleShot(
+                    std::stoi(g_opt["--delay"]), Qt::PreciseTimer,
+                    [=, a = answer(kind, numbered(g_opt["--json"], k), nonce)] { send(a); });
     } else if (u->type == discovery::kTypeReport) {
         if (g_opt.count("--report-log")) {
             const quint32 to = d.destinationAddress().toIPv4Address();
@@ -124,7 +134,7 @@ void onSntp(QUdpSocket* from, const QNetworkDatagram& d)
             a[at + i] = (s >> (24 - 8 * i)) & 0xFF, a[at + 4 + i] = (f >> (24 - 8 * i)) & 0xFF;
     };
     a[0] = uint8_t((q[0] & 0x38) | 4);
-    a[1] = 2;
+    a[1] = fault == "unsynchronized" ? 16 : 2;
     a[2] = q[2];
     a[3] = uint8_t(-20);
     std::memcpy(a + 12, "LAB", 3);
@@ -132,8 +142,8 @@ void onSntp(QUdpSocket* from, const QNetworkDatagram& d)
     std::memcpy(a + 24, q + 40, 8);
     if (fault == "originate") a[31] ^= 1;
     put(32, served), put(40, served);
-    from->writeDatagram(reinterpret_cast<const char*>(a), 48,
-                        d.senderAddress(), quint16(d.senderPort()));
+    from->writeDatagram(reinterpret_cast<const char*>(a), 48, d.senderAddress(),
+                        quint16(d.senderPort()));
 }
 
 } // namespace
@@ -155,8 +165,10 @@ int main(int argc, char** argv)
         return 2;
     }
     if (g_sends.empty()) g_sends.push_back("reply");
-    g_opt.insert({{"--ntp-fault", "none"}, {"--delay", "0"}, {"--ntp-offset", "0"}}); // defaults
-    std::stoi(g_opt["--delay"]), std::stoll(g_opt["--ntp-offset"]); // numbers, or no start
+    // Defaults, and the numbers must be numbers, or no start.
+    g_opt.insert(
+        {{"--ntp-fault", "none"}, {"--ids", "1"}, {"--delay", "0"}, {"--ntp-offset", "0"}});
+    std::stoi(g_opt["--ids"]), std::stoi(g_opt["--delay"]), std::stoll(g_opt["--ntp-offset"]);
     for (int s : {SIGTERM, SIGINT})
         std::signal(s, [](int) { _exit(0); });
 

@@ -361,12 +361,30 @@ private slots:
         QTest::addColumn<QString>("warning"); // "": goes on to the administrator step
         const QString notIpv4 = "That doesn't look like an IPv4 address. Enter it in the form "
                                 "10.0.0.5.";
+        const QString enter = " Enter the address of your Tessavel server on the network.";
         QTest::newRow("three parts") << "10.0.0" << notIpv4;
-        QTest::newRow("this computer, no steady server listed")
-            << "127.0.0.1"
-            << "127.0.0.1 is this computer. The server on it cannot be followed "
-               "from this same computer: the two would chase each other. Update "
-               "Tessavel Server, then search again.";
+        QTest::newRow("leading zero: never read as octal 8.0.0.1")
+            << "010.0.0.1"
+            << "010.0.0.1 has a number with a leading zero, which some read as octal. Enter the "
+               "numbers without leading zeros, in the form 10.0.0.5.";
+        QTest::newRow("unspecified")
+            << "0.0.0.0"
+            << "0.0.0.0 stands for no address in particular, not for a server." + enter;
+        QTest::newRow("broadcast") << "255.255.255.255"
+                                   << "255.255.255.255 is the broadcast address: it reaches every "
+                                      "computer on the network, not one server." +
+                                          enter;
+        const QString multicast =
+            " is a multicast address: it names a group of computers, not one server." + enter;
+        QTest::newRow("multicast, highest") << "239.255.255.255"
+                                            << "239.255.255.255" + multicast;
+        QTest::newRow("below multicast") << "223.255.255.255"
+                                         << "";
+        QTest::newRow("loopback, anywhere in 127/8")
+            << "127.1.2.3"
+            << "127.1.2.3 is a loopback address: it always means this computer "
+               "itself." +
+                   enter;
         QTest::newRow("spaces around an address") << " 10.0.0.5 "
                                                   << "";
     }

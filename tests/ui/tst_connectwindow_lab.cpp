@@ -103,6 +103,21 @@ private slots:
         QCOMPARE(chip(w), QString("READY"));
         QVERIFY(!w.removeButton->isEnabled() && !w.syncButton->isEnabled());
     }
+
+    // This computer's own address, while no steady server of this computer is listed.
+    void typedAddressOfThisComputer()
+    {
+        auto watcher = stillWatcher(time);
+        ConnectWindow w(watcher.get());
+        seen.clear();
+        answerNext(&seen, "OK", LabPeer::clientAddress());
+        answerNext(&seen, "OK");
+        w.setupManual();
+        QCOMPARE(seen.value(1), "Tessavel Veridir | " + LabPeer::clientAddress() +
+                                    " is this computer. The server on it cannot be followed from "
+                                    "this same computer: the two would chase each other. Update "
+                                    "Tessavel Server, then search again. |  | OK (Accept) |  | OK");
+    }
 };
 
 int main(int argc, char** argv)
