@@ -1,6 +1,7 @@
 #include "ui/alertwindow.h"
 
 #include "ui/alertcheck.h"
+#include "ui/serverrules.h"
 
 #include "clock/clockjudgement.h"
 #include "clock/clockwatcher.h"
@@ -217,6 +218,9 @@ void AlertWindow::refresh()
         actionMode = SyncNowAction;
     }
     actionButton->setVisible(actionMode != NoAction);
+    const bool sync = actionMode == SyncNowAction;
+    actionButton->setEnabled(!sync || canSyncNow(*watcher));
+    actionButton->setToolTip(sync ? syncNowTooltip(*watcher) : QString());
 
     // The editors hold whole seconds; so does the tool's own last-sync record, the final judge.
     lastSync = last.addMSecs(-last.time().msec());

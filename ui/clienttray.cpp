@@ -1,6 +1,7 @@
 #include "ui/clienttray.h"
 
 #include "ui/lamp.h"
+#include "ui/serverrules.h"
 
 #include "clock/clockwatcher.h"
 
@@ -32,6 +33,7 @@ ClientTray::ClientTray(ClockWatcher* watcher, QObject* parent, bool withWords)
     QAction* open = menu->addAction(QStringLiteral("Open Tessavel Veridir"));
     connect(open, &QAction::triggered, this, &ClientTray::openRequested);
     syncNowAction = menu->addAction(QStringLiteral("Sync now"));
+    menu->setToolTipsVisible(true); // the warning while it is held back
     connect(syncNowAction, &QAction::triggered, this, &ClientTray::syncNowRequested);
     menu->addSeparator();
     QAction* quit = menu->addAction(QStringLiteral("Quit Tessavel Veridir"));
@@ -91,7 +93,8 @@ void ClientTray::refresh()
                        .arg(QDateTime::fromMSecsSinceEpoch(last).toLocalTime().toString(
                            QStringLiteral("ddd d MMM, HH:mm:ss"))));
 
-    syncNowAction->setEnabled(!watcher->serverAddressText.isEmpty());
+    syncNowAction->setEnabled(canSyncNow(*watcher));
+    syncNowAction->setToolTip(syncNowTooltip(*watcher));
     alertAction->setVisible(state == ClockState::Wrong);
     trayIcon->setToolTip(QStringLiteral("Tessavel Veridir: %1").arg(status));
 }

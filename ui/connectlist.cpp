@@ -171,15 +171,10 @@ void ConnectWindow::updateButtons()
     setupButton->setEnabled(ok && canSetUpWith(selected));
     setupButton->setToolTip(setupTooltip(ok ? &selected : nullptr, currentAddress));
 
-    const bool chasing = watcher->serverIsThisComputer && !watcher->serverSteady;
     removeButton->setEnabled(!currentAddress.isEmpty());
-    syncButton->setEnabled(!currentAddress.isEmpty() && !chasing);
-    const bool warn = !currentAddress.isEmpty() && chasing;
-    syncButton->setToolTip(
-        warn ? QStringLiteral("Not while this computer follows the server it runs itself.")
-             : QStringLiteral("Have this computer take the time from its server now, instead of "
-                              "at its next sync."));
-    chaseWarning->setVisible(warn);
+    syncButton->setEnabled(!currentAddress.isEmpty() && canSyncNow(*watcher));
+    syncButton->setToolTip(syncNowTooltip(*watcher));
+    chaseWarning->setVisible(!currentAddress.isEmpty() && watcher->chasesOwnServer());
     updateSetupLine();
 }
 

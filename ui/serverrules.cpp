@@ -1,5 +1,7 @@
 #include "ui/serverrules.h"
 
+#include "clock/clockwatcher.h"
+
 QString serverStatusWord(const DiscoveredServer& s, const QString& currentAddress,
                          InstChip::Tone* tone)
 {
@@ -52,4 +54,17 @@ QString setupTooltip(const DiscoveredServer* s, const QString& currentAddress)
     if (s->address == currentAddress)
         return QStringLiteral("This computer is already set up with this server.");
     return QStringLiteral("This server is not ready yet.");
+}
+
+bool canSyncNow(const ClockWatcher& watcher)
+{
+    return !watcher.serverAddressText.isEmpty() && !watcher.chasesOwnServer();
+}
+
+QString syncNowTooltip(const ClockWatcher& watcher)
+{
+    return watcher.chasesOwnServer()
+               ? QStringLiteral("Not while this computer follows the server it runs itself.")
+               : QStringLiteral("Have this computer take the time from its server now, instead "
+                                "of at its next sync.");
 }
