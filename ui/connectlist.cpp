@@ -25,13 +25,15 @@ constexpr qint64 kStaleListMs = 60'000;
 
 void ConnectWindow::startScan()
 {
-    if (discovery->isScanning()) return;
+    // A quiet refresh under way (the window just came back) becomes the search asked for.
+    const bool running = discovery->isScanning();
+    if (running && !quietRefresh) return;
     quietRefresh = false;
     statusLine->setText(QStringLiteral("Searching for time servers…"));
     searchButton->setEnabled(false);
     table->setRowCount(0);
     updateButtons();
-    discovery->scan(kListenMs);
+    if (!running) discovery->scan(kListenMs);
 }
 
 void ConnectWindow::refreshInBackground()

@@ -7,6 +7,7 @@
 #include "ui/dialogs.h"
 #include "ui/serverrules.h"
 
+#include "discovery/app/discoveryclient.h"
 #include "inst/insttoggle.h"
 
 #include "engine/enginepaths.h"
@@ -176,7 +177,8 @@ private slots:
         w.onFound(QList<DiscoveredServer>{moved[1], moved[0]});
         QCOMPARE(selectedRow(w), 1);
         int shown = 0; // the replaced chips wait for deletion: none may show
-        for (InstChip* c : w.table->findChildren<InstChip*>()) shown += !c->parentWidget()->isHidden();
+        for (InstChip* c : w.table->findChildren<InstChip*>())
+            shown += !c->parentWidget()->isHidden();
         QCOMPARE(shown, 2);
         QCOMPARE(w.statusLine->text(), QString("Found 2 servers (2 ready)."));
         w.table->clearSelection();
@@ -195,6 +197,24 @@ private slots:
         QCOMPARE(w.statusLine->text(),
                  QString("No servers found. Turn on \"Advertise on network\" on "
                          "the server, or use \"Enter IP address…\"."));
+    }
+
+    void searchAskedDuringAQuietRefresh()
+    {
+        // Back after a minute hidden, the window refreshes quietly; a search asked for now (the
+        // alert's "Search for a server") must show as one, though no second scan starts.
+        auto watcher = stillWatcher(time);
+        ConnectWindow w(watcher.get());
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.discovery->isScanning(), 5000);
+        w.hide();
+        w.sinceList.invalidate(); // the list counts as a minute old
+        w.show();
+        QVERIFY(w.quietRefresh && w.discovery->isScanning());
+        w.startScan();
+        QCOMPARE(w.statusLine->text(), QString("Searching for time servers…"));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.discovery->isScanning(), 5000);
+        QVERIFY(w.statusLine->text().startsWith("No servers found."));
     }
 
     void flows()
