@@ -31,21 +31,23 @@ void bringUp(QWidget* window)
     activateApp();
 }
 
-// Waits with the wait cursor while a privileged step blocks.
-
 } // namespace
 
 bool launchedAtLogin(const QStringList& arguments)
 {
     if (arguments.contains(QStringLiteral("--login")))
         return true;
-    struct stat console {};
+    struct stat console = {};
     if (stat("/dev/console", &console) != 0)
         return false;
+    return consoleChangeIsLogin(QDateTime::currentSecsSinceEpoch() - qint64(console.st_ctime));
+}
+
+bool consoleChangeIsLogin(qint64 secondsSince)
+{
     // Logging in hands the console to the user. A change "in the future" says only that the
     // clock was set back since, which this application exists to notice: not a login.
-    const qint64 since = QDateTime::currentSecsSinceEpoch() - qint64(console.st_ctime);
-    return since >= 0 && since < 120;
+    return secondsSince >= 0 && secondsSince < 120;
 }
 
 ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)

@@ -16,6 +16,8 @@ class QLocalServer;
 
 // True when the user's login started this process.
 bool launchedAtLogin(const QStringList& arguments);
+// True when the console changed hands this many seconds ago: a login moments before.
+bool consoleChangeIsLogin(qint64 secondsSince);
 
 class ClientApp : public QObject
 {

@@ -2,7 +2,7 @@
 // chronyd: how far apart the two offsets are, and what one exchange costs in wall time.
 //   tests/lab/lab.sh run -- build/bench/sntp-accuracy [ROUNDS]
 
-#include "clock/sntp.h"
+#include "net/sntp.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -2,8 +2,8 @@
 // the broadcast addresses, every 30 s and on every change, and the server's heard answers.
 #include "clock/clockwatcher.h"
 
-#include "clock/broadcasts.h"
-#include "discovery/datagram.h"
+#include "net/broadcasts.h"
+#include "net/datagram.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 #include "clock/clockwatcher.h"
 
 #include "clock/clockjudgement.h"
-#include "clock/sntp.h"
+#include "net/sntp.h"
 
 #include <QHostInfo>
 #include <QNetworkDatagram>

@@ -1,6 +1,7 @@
 // Engine::run: one run of the tool as root through the platform's administrator prompt.
 #include "engine/engine.h"
 
+#include "contract/contract.h"
 #include "generated/appprograms.h"
 
 #include <QCoreApplication>
@@ -61,8 +62,14 @@ RunResult run(const QStringList& args, const QString& prompt, QString* error)
         return RunResult::Failed;
     }
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    return out.contains(QLatin1String("tessavel-connect-result: no-answer")) ? RunResult::NoAnswer
-                                                                             : RunResult::Done;
+    const QString noAnswer = QString(contract::kResultTag) + " " + contract::kResultNoAnswer;
+    return out.contains(noAnswer) ? RunResult::NoAnswer : RunResult::Done;
+}
+
+bool wasCancelled(const QString& error)
+{
+    // osascript's error number for a password dialog the user cancelled.
+    return error.contains(QLatin1String("(-128)"));
 }
 
 } // namespace Engine

@@ -20,6 +20,8 @@ struct Setup
 enum class SetClockResult { Set = 0, Refused = 1, Failed = 2 };
 
 RunResult run(const QStringList& args, const QString& prompt, QString* error = nullptr);
+// The error of a run whose password dialog the user cancelled: nothing to report.
+bool wasCancelled(const QString& error);
 
 Setup currentSetup();
 QString serverInJobPlist(const QString& plistPath);

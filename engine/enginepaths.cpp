@@ -1,41 +1,26 @@
 #include "engine/enginepaths.h"
 
+#include "contract/contract.h"
+#include "engine/platform/testroot.h"
+
 namespace Engine::Paths {
-
-namespace {
-
-QString testRoot()
-{
-#ifdef __APPLE__
-    return {};
-#else
-    return qEnvironmentVariable("TESSAVEL_CONNECT_TEST_ROOT");
-#endif
-}
-
-QString rooted(const QString& path)
-{
-    return testRoot() + path;
-}
-
-} // namespace
 
 QString jobPlist()
 {
     // The tool labels its self-test job apart from the real one; follow it there.
-    return rooted(testRoot().isEmpty()
-                      ? "/Library/LaunchDaemons/com.tessavel.connect.plist"
-                      : "/Library/LaunchDaemons/com.tessavel.connect.selftest.plist");
+    const QString root = testRoot();
+    const QString suffix = root.isEmpty() ? QString() : QString(contract::kSelfTestSuffix);
+    return root + contract::kLaunchDaemonsDir + "/" + contract::kLabel + suffix + ".plist";
 }
 
 QString beforeSetup()
 {
-    return rooted("/Library/Application Support/Tessavel Veridir/before-setup.plist");
+    return statePath(contract::kBeforeSetupFile);
 }
 
 QString stateDir()
 {
-    return rooted("/Library/Application Support/Tessavel Veridir");
+    return testRoot() + contract::kStateDir;
 }
 
 QString statePath(const char* name)

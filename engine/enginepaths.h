@@ -1,6 +1,5 @@
 // The fixed paths the application shares with the tool. On Linux builds they move under
-// TESSAVEL_CONNECT_TEST_ROOT, so that application, tool and stand-ins meet in one test root;
-// macOS builds never read it.
+// the test root, so that application, tool and stand-ins meet in one place.
 #pragma once
 
 #include <QString>

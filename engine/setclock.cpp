@@ -2,6 +2,8 @@
 // through an administrator step that may grant it for next time.
 #include "engine/engine.h"
 
+#include "contract/contract.h"
+
 #include "engine/enginefiles.h"
 #include "engine/enginepaths.h"
 #include "engine/enginetesting.h"
@@ -28,14 +30,14 @@ bool askSetTimeJob(const QByteArray& command, QString* word, QString* detail)
 {
     const QString nonce =
         QString::number(QRandomGenerator::global()->generate64(), 16).rightJustified(16, '0');
-    if (!writeIntoExisting(Paths::statePath("set-time-request"),
+    if (!writeIntoExisting(Paths::statePath(contract::kSetTimeRequestFile),
                            command + ' ' + nonce.toLatin1() + '\n'))
         return false;
     const QDeadlineTimer deadline(g_answerDeadlineMs, Qt::CoarseTimer);
     const QString prefix = nonce + ' ';
     QString line;
     for (;;) {
-        QFile result(Paths::statePath("set-time-result"));
+        QFile result(Paths::statePath(contract::kSetTimeResultFile));
         if (result.open(QIODevice::ReadOnly)) {
             line = QString::fromUtf8(result.readLine(512)).trimmed();
             if (line.startsWith(prefix)) break;
@@ -59,7 +61,7 @@ void setAnswerDeadlineForTests(int ms)
 
 bool canSetClockWithoutPassword()
 {
-    const QFileInfo request(Paths::statePath("set-time-request"));
+    const QFileInfo request(Paths::statePath(contract::kSetTimeRequestFile));
     return request.exists() && request.isWritable();
 }
 
@@ -97,7 +99,7 @@ SetClockResult setClock(const QDateTime& time, bool dontAskAgain, QString* error
     QString local;
     const RunResult r = run(args, prompt, &local);
     if (r != RunResult::Failed) return SetClockResult::Set;
-    if (local.contains(QLatin1String("(-128)"))) { // the password dialog was cancelled
+    if (wasCancelled(local)) {
         if (error) error->clear();
         return SetClockResult::Failed;
     }

@@ -1,30 +1,24 @@
 // What the application reads of the installed setup, and the password-free sync request.
 #include "engine/engine.h"
 
+#include "contract/plistread.h"
+
 #include "engine/enginefiles.h"
 #include "engine/enginepaths.h"
 
 #include <QFile>
-#include <QXmlStreamReader>
 
 namespace Engine {
 
 QString serverInJobPlist(const QString& plistPath)
 {
+    // The tool's own reader: the platform may have rewritten the job in binary.
     QFile f(plistPath);
     if (!f.open(QIODevice::ReadOnly)) return {};
-    // No plist parser: the server is simply the string that follows "--server".
-    QXmlStreamReader xml(&f);
-    QString previous;
-    while (!xml.atEnd() && !xml.hasError()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement ||
-            xml.name() != QLatin1String("string"))
-            continue;
-        const QString text = xml.readElementText();
-        if (previous == QLatin1String("--server")) return text.trimmed();
-        previous = text;
-    }
-    return {};
+    const QByteArray bytes = f.read(contract::kMaxPlistBytes + 1);
+    const contract::Plist job = contract::parsePlistDict(bytes.toStdString());
+    const auto server = job ? contract::jobServer(job.get()) : std::nullopt;
+    return server ? QString::fromStdString(*server).trimmed() : QString();
 }
 
 Setup currentSetup()
@@ -34,7 +28,7 @@ Setup currentSetup()
 
 bool syncNowWithoutPassword()
 {
-    return writeIntoExisting(Paths::statePath("sync-now"), "now\n");
+    return writeIntoExisting(Paths::statePath(contract::kSyncNowFile), "now\n");
 }
 
 } // namespace Engine

@@ -17,11 +17,9 @@ public:
     void setInfo(const QString& info);
     // Inserted before the info text, with 6 px after it.
     void addNotice(QWidget* notice);
-
     InstDot* dot() const { return m_dot; }
-    QLabel* titleLabel() const { return m_title; }
-    QLabel* infoLabel() const { return m_info; }
     InstAppearanceSelector* appearanceSelector() const { return m_selector; }
+
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -20,13 +20,8 @@ public:
     void setIdle(const QString& text);
 
     // The first readout of a bar has no divider on its left.
-    bool isFirst() const { return m_first; }
     void setFirst(bool first);
 
-    QLabel* captionLabel() const { return m_caption; }
-    InstLed* led() const { return m_led; }
-    QLabel* wordsLabel() const { return m_words; }
-    QLabel* unitLabel() const { return m_unit; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -17,7 +17,6 @@ InstStatus::InstStatus(QWidget* parent)
 
 void InstStatus::setText(const QString& text)
 {
-    m_text = text;
     const qsizetype cut = text.indexOf(QLatin1String(" - "));
     const QString main = cut < 0 ? text : text.left(cut);
     const QString detail = cut < 0 ? QString() : text.mid(cut + 3);

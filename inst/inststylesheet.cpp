@@ -45,7 +45,6 @@ QPushButton {
 }
 QPushButton:hover { border-color: %sec%; }
 QPushButton:pressed { background: %bezel%; }
-QPushButton:disabled { color: %mut%; }
 QPushButton[inst="go"] {
     color: %led%; background: %led14%; border: 1px solid %led50%; border-radius: 5px;
     padding: 5px 14px;
@@ -64,10 +63,6 @@ QPushButton[inst="alarm"] {
 }
 QPushButton[inst="alarm"]:hover { background: %red22%; }
 QPushButton[inst="alarm"]:pressed { background: %red30%; }
-QPushButton[inst="go"]:disabled, QPushButton[inst="primary"]:disabled,
-QPushButton[inst="alarm"]:disabled {
-    color: %mut%; background: transparent; border-color: %bezel%;
-}
 QPushButton[inst="seg"] {
     color: %sec%; background: %section%; border: 1px solid %bezel%; border-radius: 5px;
     padding: 5px 10px;
@@ -86,6 +81,13 @@ QPushButton[inst="help"] {
 QPushButton[instSize="small"] { padding: 3px 12px; }
 QPushButton[instState="alarm"] { color: %red%; background: %red14%; border-color: %red50%; }
 QPushButton[instState="alarm"]:hover { background: %red22%; }
+/* Last: no member's face, hover or alarm outranks a disabled button's. */
+QPushButton:disabled, QPushButton[inst="go"]:disabled, QPushButton[inst="primary"]:disabled,
+QPushButton[inst="alarm"]:disabled, QPushButton[inst="seg"]:disabled,
+QPushButton[inst="tab"]:disabled, QPushButton[inst="help"]:disabled,
+QPushButton[instState="alarm"]:disabled {
+    color: %mut%; background: transparent; border-color: %grid%;
+}
 
 QTableView {
     color: %pri%; background: transparent; alternate-background-color: transparent; border: none;

@@ -13,7 +13,6 @@ class InstValue : public QWidget
 public:
     explicit InstValue(int ledHeight, QWidget* parent = nullptr);
 
-    QString text() const { return m_text; }
     void setText(const QString& text);
     void setReserve(const QString& reserve);
     void setTone(InstLed::Tone tone);
@@ -22,9 +21,6 @@ public:
     // when the text does not start with a figure that stands on its own.
     static bool split(const QString& text, QString* number, QString* unit);
 
-    InstLed* led() const { return m_led; }
-    QLabel* textLabel() const { return m_textLabel; }
-    QLabel* unitLabel() const { return m_unitLabel; }
 
 private:
     QString m_text;

@@ -1,5 +1,6 @@
 #include "tool/dispatch.h"
 
+#include "contract/contract.h"
 #include "tool/commands.h"
 #include "tool/discovery/tooldiscovery.h"
 #include "tool/plumbing.h"
@@ -30,7 +31,7 @@ long long installInterval()
 {
     const auto asked = optValue("--interval");
     const auto seconds = asked ? parseDecimal(*asked) : std::nullopt;
-    return std::max(60LL, seconds.value_or(kDefaultInterval));
+    return std::max(60LL, seconds.value_or(contract::kSyncIntervalSeconds));
 }
 
 } // namespace

@@ -14,9 +14,7 @@ bool pathExists(const std::string& path);
 bool makeDirs(const std::string& path, std::string* error = nullptr);
 std::string parentDir(const std::string& path);
 
-// Bounds on what the tool reads, far above anything it writes itself. A property list of
-// 64 KiB nests at most about 9,400 levels, which libplist parses in under 1 MiB of stack.
-inline constexpr std::size_t kMaxPlistBytes = 64 * 1024;
+// Bounds on what the tool reads, far above anything it writes itself.
 inline constexpr std::size_t kMaxRecordBytes = 1024; // a one-line record or answer
 inline constexpr std::size_t kMaxLogTailBytes = 64 * 1024;
 inline constexpr std::size_t kMaxProgramBytes = 256 * 1024 * 1024;

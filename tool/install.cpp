@@ -1,5 +1,6 @@
 #include "tool/commands.h"
 
+#include "contract/contract.h"
 #include "generated/platformprograms.h"
 #include "tool/atomicfile.h"
 #include "tool/fileops.h"
@@ -52,7 +53,8 @@ Plist syncJob(const std::string& server, long long intervalSec)
 {
     Plist job = newDict();
     setString(job.get(), "Label", kLabel);
-    setStrings(job.get(), "ProgramArguments", {kInstalledBin, "sync", "--server", server});
+    setStrings(job.get(), "ProgramArguments",
+               {kInstalledBin, "sync", contract::kServerOption, server});
     setBool(job.get(), "RunAtLoad", true);
     setInteger(job.get(), "StartInterval", uint64_t(intervalSec));
     setStrings(job.get(), "WatchPaths", {kSyncNowPath});
@@ -100,7 +102,7 @@ void cmdInstall(const std::string& server, long long intervalSec,
              " not found \xE2\x80\x94 cannot force a sync on this macOS.");
 
     const std::string label = name ? "\"" + *name + "\" (" + server + ")" : server;
-    const std::string every = intervalText(intervalSec);
+    const std::string every = contract::intervalText(intervalSec);
     println("Setting up Tessavel Veridir -> " + label + ", every " + every);
 
     rememberOldSettings();
@@ -128,7 +130,8 @@ void cmdInstall(const std::string& server, long long intervalSec,
                 " did not answer a time request. This Mac keeps trying at startup and every " +
                 every + ".");
     println("Log: " + kLogPath);
-    println(std::string(kResultTag) + " " + (synced ? "synced" : "no-answer"));
+    println(std::string(contract::kResultTag) + " " +
+            (synced ? contract::kResultSynced : contract::kResultNoAnswer));
 }
 
 } // namespace tool

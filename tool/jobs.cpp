@@ -1,5 +1,6 @@
 #include "tool/jobs.h"
 
+#include "contract/contract.h"
 #include "generated/platformprograms.h"
 #include "tool/atomicfile.h"
 #include "tool/fileops.h"
@@ -65,25 +66,11 @@ std::optional<ConfiguredJob> configuredJob()
 {
     const Plist job = readPlistDict(kPlistPath);
     if (!job) return std::nullopt;
-    const auto args = dictStrings(job.get(), "ProgramArguments");
-    if (!args) return std::nullopt;
-    for (size_t i = 0; i < args->size(); ++i) {
-        if ((*args)[i] != "--server") continue;
-        if (i + 1 == args->size()) return std::nullopt;
-        const auto interval = dictInteger(job.get(), "StartInterval");
-        return ConfiguredJob{(*args)[i + 1],
-                             interval ? static_cast<long long>(*interval) : kDefaultInterval};
-    }
-    return std::nullopt;
-}
-
-std::string intervalText(long long seconds)
-{
-    if (seconds % 60 == 0) {
-        const long long minutes = seconds / 60;
-        return std::to_string(minutes) + " minute" + (seconds == 60 ? "" : "s");
-    }
-    return std::to_string(seconds) + " seconds";
+    const auto server = contract::jobServer(job.get());
+    if (!server) return std::nullopt;
+    const auto interval = dictInteger(job.get(), "StartInterval");
+    return ConfiguredJob{*server, interval ? static_cast<long long>(*interval)
+                                           : contract::kSyncIntervalSeconds};
 }
 
 } // namespace tool

@@ -27,6 +27,4 @@ struct ConfiguredJob
 };
 std::optional<ConfiguredJob> configuredJob();
 
-std::string intervalText(long long seconds);
-
 } // namespace tool

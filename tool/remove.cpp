@@ -1,5 +1,6 @@
 #include "tool/commands.h"
 
+#include "contract/contract.h"
 #include "generated/platformprograms.h"
 #include "tool/atomicfile.h"
 #include "tool/fileops.h"
@@ -42,7 +43,7 @@ void cmdRemove()
 
     const Plist record = readPlistDict(kStatePath);
     const auto recorded = record ? dictString(record.get(), "timeServer") : std::nullopt;
-    const std::string server = recorded ? *recorded : kPlatformDefaultTimeServer;
+    const std::string server = recorded ? *recorded : contract::kPlatformDefaultTimeServer;
     setTimeServer(server);
     // Automatic time goes off again only where the record says it was off.
     if (record && dictBool(record.get(), "usingNetworkTime") == false) setUsingNetworkTime(false);

@@ -1,5 +1,5 @@
-#include "tool/setrequest.h"
-
+// The set-the-clock job's side of the password-free path: it trusts nothing in the request
+// file, checks the very file it reads through one descriptor, and answers each nonce once.
 #include "tool/atomicfile.h"
 #include "tool/clocktime.h"
 #include "tool/commands.h"
@@ -31,13 +31,20 @@ double nowSeconds()
     return std::chrono::duration<double>(since).count();
 }
 
-} // namespace
+struct Request
+{
+    std::string command; // a time text or "revoke"
+    std::string nonce;
+    long long modifiedAt = 0; // whole seconds since 1970
+};
 
+// Opens without following a link, and without waiting for a writer should a pipe sit there.
 int openRequest(const std::string& path)
 {
     return ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
 }
 
+// The two words of a request line; absent unless it is exactly command and nonce.
 std::optional<Request> parseRequestLine(const std::string& bytes)
 {
     if (!isValidUtf8(bytes)) return std::nullopt;
@@ -56,6 +63,7 @@ std::optional<Request> parseRequestLine(const std::string& bytes)
     return Request{words[0], words[1], 0};
 }
 
+// The checks of the file itself, giving its modification time when they pass.
 std::optional<long long> checkRequestFile(int fd, uint64_t grantedUid)
 {
     struct stat st;
@@ -67,6 +75,7 @@ std::optional<long long> checkRequestFile(int fd, uint64_t grantedUid)
     return static_cast<long long>(st.st_mtime);
 }
 
+// The line, read through the same descriptor.
 std::optional<Request> readRequestLine(int fd)
 {
     std::string bytes;
@@ -81,6 +90,7 @@ std::optional<Request> readRequestLine(int fd)
     return parseRequestLine(bytes);
 }
 
+// Every check on the open descriptor and the line read through it; absent when one fails.
 std::optional<Request> checkedRequest(int fd, uint64_t grantedUid)
 {
     const auto modifiedAt = checkRequestFile(fd, grantedUid);
@@ -89,6 +99,8 @@ std::optional<Request> checkedRequest(int fd, uint64_t grantedUid)
     if (request) request->modifiedAt = *modifiedAt;
     return request;
 }
+
+} // namespace
 
 void cmdSetTimeFromRequest()
 {

@@ -1,5 +1,6 @@
 #include "tool/commands.h"
 
+#include "contract/contract.h"
 #include "generated/platformprograms.h"
 #include "tool/fileops.h"
 #include "tool/jobs.h"
@@ -36,7 +37,8 @@ void thisMac()
 {
     println("== this Mac ==");
     if (const auto job = configuredJob())
-        line("syncs with " + job->server + " at startup and every " + intervalText(job->interval));
+        line("syncs with " + job->server + " at startup and every " +
+             contract::intervalText(job->interval));
     else
         line("not set up");
 }

@@ -9,9 +9,6 @@
 
 namespace tool {
 
-// What remove falls back to when nothing was recorded before setup.
-inline constexpr const char* kPlatformDefaultTimeServer = "time.apple.com";
-
 std::optional<std::string> systemsetupValue(const std::string& arg, const std::string& prefix);
 std::optional<std::string> currentTimeServer();
 void setTimeServer(const std::string& server);

@@ -1,5 +1,7 @@
 #include "tool/values.h"
 
+#include "contract/contract.h"
+
 #include <unistd.h>
 
 extern char** environ;
@@ -44,7 +46,7 @@ Values computeValues(const ProcessFacts& facts)
 {
     Values v;
     // Root never reads the test root, so a root run always acts on the real system.
-    if (facts.effectiveUid != 0) v.kTestRoot = nonEmpty(facts.env, "TESSAVEL_CONNECT_TEST_ROOT");
+    if (facts.effectiveUid != 0) v.kTestRoot = nonEmpty(facts.env, contract::kTestRootVariable);
     const bool test = v.kTestRoot.has_value();
     auto root = [&](const std::string& path) { return test ? *v.kTestRoot + path : path; };
 
@@ -55,22 +57,24 @@ Values computeValues(const ProcessFacts& facts)
     } else {
         v.kDomain = "gui/" + std::to_string(facts.realUid);
     }
-    v.kLabel = test ? "com.tessavel.connect.selftest" : "com.tessavel.connect";
-    v.kPlistPath = root("/Library/LaunchDaemons/" + v.kLabel + ".plist");
+    const std::string suffix = test ? contract::kSelfTestSuffix : "";
+    const std::string daemons = root(contract::kLaunchDaemonsDir);
+    v.kLabel = contract::kLabel + suffix;
+    v.kPlistPath = daemons + "/" + v.kLabel + ".plist";
     v.kInstalledDir = root("/Library/PrivilegedHelperTools");
     v.kInstalledBin = v.kInstalledDir + "/com.tessavel.connect";
     v.kLegacyBin = root("/usr/local/sbin/tessavel-connect");
-    v.kStateDir = root("/Library/Application Support/Tessavel Veridir");
-    v.kStatePath = v.kStateDir + "/before-setup.plist";
+    v.kStateDir = root(contract::kStateDir);
+    const auto state = [&](const char* name) { return v.kStateDir + "/" + name; };
+    v.kStatePath = state(contract::kBeforeSetupFile);
     v.kLogPath = root("/var/log/tessavel-connect.log");
-    v.kSyncNowPath = v.kStateDir + "/sync-now";
-    v.kLastSyncPath = v.kStateDir + "/last-sync";
-    v.kSetTimeLabel =
-        test ? "com.tessavel.connect.settime.selftest" : "com.tessavel.connect.settime";
-    v.kSetTimePlistPath = root("/Library/LaunchDaemons/" + v.kSetTimeLabel + ".plist");
-    v.kSetTimeRequestPath = v.kStateDir + "/set-time-request";
-    v.kSetTimeGrantPath = v.kStateDir + "/set-time-grant.plist";
-    v.kSetTimeResultPath = v.kStateDir + "/set-time-result";
+    v.kSyncNowPath = state(contract::kSyncNowFile);
+    v.kLastSyncPath = state(contract::kLastSyncFile);
+    v.kSetTimeLabel = contract::kSetTimeLabel + suffix;
+    v.kSetTimePlistPath = daemons + "/" + v.kSetTimeLabel + ".plist";
+    v.kSetTimeRequestPath = state(contract::kSetTimeRequestFile);
+    v.kSetTimeGrantPath = state(contract::kSetTimeGrantFile);
+    v.kSetTimeResultPath = state(contract::kSetTimeResultFile);
     v.kFakeClockPath = root("/clock-set-to");
     if (test) v.kSntpStandIn = nonEmpty(facts.env, "TESSAVEL_CONNECT_TEST_SNTP");
     v.kFakeSettingsPath = root("/system-time-settings.plist");
@@ -121,7 +125,7 @@ bool isRoot()
 std::optional<Environment> testEnvironment()
 {
     if (!kTestRoot) return std::nullopt;
-    Environment env{{"TESSAVEL_CONNECT_TEST_ROOT", *kTestRoot}};
+    Environment env{{contract::kTestRootVariable, *kTestRoot}};
     if (kSntpStandIn) env.emplace("TESSAVEL_CONNECT_TEST_SNTP", *kSntpStandIn);
     return env;
 }

@@ -37,9 +37,7 @@ struct Values
     std::string cmd;
 };
 
-inline constexpr int kDefaultInterval = 1800;
 inline constexpr double kRequestFreshSeconds = 30.0;
-inline constexpr const char* kResultTag = "tessavel-connect-result:";
 
 // What start-up reads from the process, passed in so that tests can ask for any user.
 struct ProcessFacts

@@ -1,6 +1,7 @@
 #include "ui/alertwindow.h"
 
 #include "ui/alertcheck.h"
+#include "ui/plaintext.h"
 #include "ui/serverrules.h"
 
 #include "clock/clockjudgement.h"
@@ -38,6 +39,7 @@ QPushButton { color: #f3c9c6; background: transparent; border: 1px solid rgba(25
 QPushButton:hover { border: 1px solid #ff453a; color: #ffffff; }
 QPushButton[role="set"] { color: #1a0303; background: #ff453a; border: 1px solid #ff453a; border-radius: 5px; padding: 8px 18px; }
 QPushButton[role="set"]:hover { background: #ff6a60; }
+QPushButton:disabled, QPushButton[role="set"]:disabled { color: #8a4c48; background: transparent; border: 1px solid rgba(255,90,82,0.22); }
 )";
 
 QHBoxLayout* row(QVBoxLayout* into)
@@ -48,9 +50,10 @@ QHBoxLayout* row(QVBoxLayout* into)
     return r;
 }
 
+// Plain unless a label asks for its own markup: the advice names the server.
 QLabel* label(const QString& text, const char* role, const QFont& font, QWidget* parent)
 {
-    auto* l = new QLabel(text, parent);
+    QLabel* l = PlainText::label(new QLabel(text, parent));
     if (role) l->setProperty("role", QLatin1String(role));
     l->setFont(font);
     return l;
@@ -134,11 +137,10 @@ void AlertWindow::buildWidgets()
 
     sentence = label(QString(), nullptr, Inst::sans(14), this);
     sentence->setWordWrap(true);
-    sentence->setTextFormat(Qt::RichText);
+    sentence->setTextFormat(Qt::RichText); // the server's name goes in escaped
     inner->addWidget(sentence);
     advice = label(QString(), nullptr, Inst::sans(14), this);
     advice->setWordWrap(true);
-    advice->setTextFormat(Qt::PlainText); // server names come off the network
     inner->addWidget(advice);
 
     QHBoxLayout* entry = row(inner);
@@ -188,7 +190,7 @@ void AlertWindow::refresh()
     const ClockInputs in = watcher->inputs();
     const QDateTime now = QDateTime::fromMSecsSinceEpoch(in.nowUtcMs).toLocalTime();
     const QDateTime last = QDateTime::fromMSecsSinceEpoch(in.lastSyncUtcMs).toLocalTime();
-    const QString server = watcher->serverLabel();
+    const QString server = PlainText::fitted(watcher->serverLabel(), advice); // as the sentence
 
     clockDigits->setText(now.toString(QStringLiteral("HH:mm:ss")));
     clockLine->setText(QStringLiteral("%1  ·  what this computer's clock says now")

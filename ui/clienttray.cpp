@@ -1,6 +1,7 @@
 #include "ui/clienttray.h"
 
 #include "ui/lamp.h"
+#include "ui/plaintext.h"
 #include "ui/serverrules.h"
 
 #include "clock/clockwatcher.h"
@@ -84,7 +85,7 @@ void ClientTray::refresh()
     const QString label = watcher->serverLabel();
     QString status = stateWords(state);
     if (state != ClockState::None && !label.isEmpty()) status += QStringLiteral(" · ") + label;
-    statusAction->setText(status);
+    statusAction->setText(PlainText::menuText(status));
 
     const qint64 last = watcher->lastSyncUtcMs;
     lastSyncAction->setText(
@@ -96,7 +97,8 @@ void ClientTray::refresh()
     syncNowAction->setEnabled(canSyncNow(*watcher));
     syncNowAction->setToolTip(syncNowTooltip(*watcher));
     alertAction->setVisible(state == ClockState::Wrong);
-    trayIcon->setToolTip(QStringLiteral("Tessavel Veridir: %1").arg(status));
+    trayIcon->setToolTip(
+        PlainText::trayToolTip(QStringLiteral("Tessavel Veridir: %1").arg(status)));
 }
 
 void ClientTray::onBlink()

@@ -3,6 +3,7 @@
 #include "ui/connectwindow.h"
 
 #include "ui/dialogs.h"
+#include "ui/plaintext.h"
 #include "ui/serverrules.h"
 
 #include "clock/clockwatcher.h"
@@ -25,13 +26,12 @@ const char* const kRemovePrompt =
     "Tessavel Veridir needs an administrator password to remove time syncing from this Mac.";
 const char* const kSyncPrompt = "Tessavel Veridir needs an administrator password to sync this "
                                 "Mac's clock now. After this once, Sync now does not ask.";
-// Where a Mac's time settings point when nobody changed them.
-const char* const kDefaultTimeServer = "Apple's time server (time.apple.com)";
 
-// The user said no at the password prompt: nothing to report beyond the status line.
-bool wasCancelled(const QString& error)
+// The address is what gets set up, so it comes first; the name, which anyone on the network
+// chooses, follows on a line of its own where it cannot pass for the address.
+QString nameLine(const QString& name)
 {
-    return error.contains(QLatin1String("(-128)"));
+    return QStringLiteral("Its name on the network: \"%1\"").arg(name);
 }
 
 void warn(QWidget* parent, const QString& text)
@@ -70,8 +70,9 @@ void ConnectWindow::setupSelected()
     QApplication::restoreOverrideCursor();
     if (!answers) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Tessavel Veridir"),
-                        QStringLiteral("\"%1\" did not answer a time request at %2 just now.")
-                            .arg(server.name, server.address),
+                        QStringLiteral("The server at %1 did not answer a time request just now."
+                                       "\n\n%2")
+                            .arg(server.address, nameLine(server.name)),
                         QMessageBox::Cancel, this);
         box.setInformativeText(QStringLiteral("It may have a new address, or not be serving time "
                                               "yet. Search again to find it where it is now."));
@@ -87,9 +88,9 @@ void ConnectWindow::setupSelected()
 
     QMessageBox ask(
         QMessageBox::Question, QStringLiteral("Set up syncing"),
-        QStringLiteral("Set this computer to sync its clock with \"%1\" (%2)?\n\nYou'll "
+        QStringLiteral("Set this computer to sync its clock with the server at %1?\n\n%2\n\nYou'll "
                        "be asked for an administrator password.")
-            .arg(server.name, server.address),
+            .arg(server.address, nameLine(server.name)),
         QMessageBox::Ok | QMessageBox::Cancel, this);
     if (Dialogs::exec(ask) != ask.button(QMessageBox::Ok)) return;
     runInstall(server.address, QStringLiteral("\"%1\"").arg(server.name));
@@ -140,20 +141,21 @@ void ConnectWindow::runInstall(const QString& address, const QString& label)
     endAdminStep();
     switch (result) {
     case Engine::RunResult::Done:
-        statusLine->setText(QStringLiteral("Done — syncing with %1.").arg(label));
+        statusLine->setText(
+            QStringLiteral("Done — syncing with %1.").arg(PlainText::fitted(label, statusLine)));
         confirmSetUp(label);
         break;
     case Engine::RunResult::NoAnswer:
         statusLine->setText(QStringLiteral("Set up, but %1 did not answer.").arg(address));
         warn(this, QStringLiteral("%1 did not answer a time request.\n\nThis computer is set up "
-                                  "and keeps trying at startup and every 30 minutes. Check the "
+                                  "and keeps trying at startup and every %2. Check the "
                                   "address, and that Tessavel Server is running there. To undo "
                                   "the setup, click Remove….")
-                       .arg(address));
+                       .arg(address, syncIntervalText()));
         break;
     case Engine::RunResult::Failed:
         statusLine->setText(QStringLiteral("Setup did not complete."));
-        if (!wasCancelled(error))
+        if (!Engine::wasCancelled(error))
             warn(this, error.isEmpty() ? QStringLiteral("Setup did not complete.") : error);
         break;
     }
@@ -164,8 +166,8 @@ void ConnectWindow::confirmSetUp(const QString& label)
     QMessageBox box(QMessageBox::Information, QStringLiteral("Tessavel Veridir"),
                     QStringLiteral("This computer is set up."), QMessageBox::NoButton, this);
     QString more = QStringLiteral("It syncs with %1 on its own from now on, at startup and every "
-                                  "30 minutes.")
-                       .arg(label);
+                                  "%2.")
+                       .arg(label, syncIntervalText());
     if (watchToggle->isChecked()) {
         box.setInformativeText(more);
         box.setStandardButtons(QMessageBox::Ok);
@@ -192,7 +194,7 @@ void ConnectWindow::removeSetup()
     if (currentAddress.isEmpty()) return;
     const QString address = currentAddress; // named in the messages after the setup is gone
     const QString destination = hasBeforeSetup ? QStringLiteral("what they were before setup")
-                                               : QLatin1String(kDefaultTimeServer);
+                                               : platformDefaultTimeServer();
     QMessageBox ask(QMessageBox::Question, QStringLiteral("Remove syncing"),
                     QStringLiteral("Stop syncing this computer with %1?").arg(address),
                     QMessageBox::Cancel, this);
@@ -217,7 +219,7 @@ void ConnectWindow::removeSetup()
         return;
     }
     statusLine->setText(QStringLiteral("Removal did not complete."));
-    if (!wasCancelled(error))
+    if (!Engine::wasCancelled(error))
         warn(this, error.isEmpty() ? QStringLiteral("Removal did not complete.") : error);
 }
 

@@ -3,10 +3,12 @@
 
 #include "ui/clockpanel.h"
 #include "ui/lamp.h"
+#include "ui/plaintext.h"
 #include "ui/serverrules.h"
 
 #include "clock/clockwatcher.h"
 #include "discovery/app/discoveryclient.h"
+#include "discovery/app/displayname.h"
 #include "engine/engine.h"
 #include "inst/inst.h"
 
@@ -183,17 +185,19 @@ void ConnectWindow::updateButtons()
 void ConnectWindow::updateSetupLine()
 {
     if (currentAddress.isEmpty()) {
-        setupLine->setText(QStringLiteral(
-            "Not set up yet. Choose a server above and click Set up this computer. From then on "
-            "this computer syncs on its own, at startup and every 30 minutes, whether or not "
-            "Veridir is open."));
+        setupLine->setText(
+            QStringLiteral("Not set up yet. Choose a server above and click Set up this "
+                           "computer. From then on this computer syncs on its own, at startup "
+                           "and every %1, whether or not Veridir is open.")
+                .arg(syncIntervalText()));
         Inst::setTone(setupLine, "sec");
         return;
     }
-    const QString name = watcher->serverName.isEmpty() ? currentAddress : watcher->serverName;
+    const QString name = PlainText::fitted(
+        watcher->serverName.isEmpty() ? currentAddress : watcher->serverName, setupLine);
     setupLine->setText(QStringLiteral("Set up. This computer syncs with %1 on its own, at startup "
-                                      "and every 30 minutes, whether or not Veridir is open.")
-                           .arg(name));
+                                      "and every %2, whether or not Veridir is open.")
+                           .arg(name, syncIntervalText()));
     Inst::setTone(setupLine, nullptr);
 }
 
@@ -207,7 +211,8 @@ void ConnectWindow::refreshCurrent()
     if (!currentAddress.isEmpty()) {
         const QSettings settings;
         if (settings.value(QStringLiteral("server/address")).toString() == currentAddress) {
-            if (name.isEmpty()) name = settings.value(QStringLiteral("server/name")).toString();
+            if (name.isEmpty())
+                name = displayName(settings.value(QStringLiteral("server/name")).toString());
             steady = settings.value(QStringLiteral("server/steady"), false).toBool();
         }
         for (const DiscoveredServer& s : servers)
@@ -222,10 +227,15 @@ void ConnectWindow::refreshCurrent()
 
 void ConnectWindow::updateStatus()
 {
-    const ClockReading reading{watcher->state,         watcher->inputs(),
-                               watcher->serverLabel(), !watcher->serverAddressText.isEmpty(),
-                               watcher->heardAgoMs(),  watcher->reporting,
-                               watcher->reportHeard()};
+    // The status chips show the name in capitals: fitted as they will show it.
+    const ClockReading reading{
+        watcher->state,
+        watcher->inputs(),
+        PlainText::fitted(watcher->serverLabel().toUpper(), status->detailChip()),
+        !watcher->serverAddressText.isEmpty(),
+        watcher->heardAgoMs(),
+        watcher->reporting,
+        watcher->reportHeard()};
     const ClockPanelView v = clockPanelView(reading);
     header->dot()->setColor(lampColor(watcher->state));
     status->setText(v.status);

@@ -1,6 +1,7 @@
 #include "ui/connectwindow.h"
 
 #include "ui/lamp.h"
+#include "ui/plaintext.h"
 
 #include "clock/clockwatcher.h"
 #include "discovery/app/discoveryclient.h"
@@ -19,9 +20,10 @@
 
 namespace {
 
+// Plain: these lines name servers.
 QLabel* wrappedLabel(const QString& text, const char* tone, QWidget* parent)
 {
-    auto* l = new QLabel(text, parent);
+    QLabel* l = PlainText::label(new QLabel(text, parent));
     l->setWordWrap(true);
     Inst::setTone(l, tone);
     return l;
@@ -158,7 +160,7 @@ void ConnectWindow::buildServerSection(QWidget* parent, QVBoxLayout* into)
     chaseWarning->hide();
     section->content()->addWidget(chaseWarning);
     alertLine = wrappedLabel(QString(), nullptr, section);
-    alertLine->setTextFormat(Qt::RichText);
+    alertLine->setTextFormat(Qt::RichText); // its own words and link, nothing from outside
     alertLine->hide();
     section->content()->addWidget(alertLine);
     into->addWidget(section, 1);

@@ -1,7 +1,10 @@
 #include "ui/dialogs.h"
 
+#include "ui/plaintext.h"
+
 #include <QAbstractButton>
 #include <QInputDialog>
+#include <QLabel>
 #include <QList>
 #include <QPushButton>
 
@@ -64,11 +67,15 @@ bool hasPendingAnswers()
 
 QAbstractButton* exec(QMessageBox& box)
 {
+    // Boxes name servers and quote the tool's errors: texts from outside.
+    PlainText::box(box);
     if (pending().isEmpty()) {
         box.exec();
         return box.clickedButton();
     }
-    Seen seen{box.windowTitle(), box.text(), box.informativeText(), {}, {}, {}, {}};
+    Seen seen{box.windowTitle(), box.text(), box.informativeText(), {}, {}, {}, {}, true};
+    for (const QLabel* l : box.findChildren<QLabel*>())
+        seen.plain = seen.plain && (l->text().isEmpty() || l->textFormat() == Qt::PlainText);
     for (QAbstractButton* b : box.buttons())
         seen.buttons << QStringLiteral("%1 (%2)").arg(plain(b->text()),
                                                       roleName(box.buttonRole(b)));
@@ -97,7 +104,8 @@ bool getText(QWidget* parent, const QString& title, const QString& label, QStrin
         *text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, *text, &ok);
         return ok;
     }
-    const Seen seen{title, label, {}, {"OK (Accept)", "Cancel (Reject)"}, "OK", "Cancel", *text};
+    const Seen seen{title, label,    {},    {"OK (Accept)", "Cancel (Reject)"},
+                    "OK",  "Cancel", *text, true};
     const Answer answer = pending().takeFirst()(seen);
     if (answer.button != QLatin1String("OK")) return false;
     *text = answer.text;

@@ -21,6 +21,7 @@ struct Seen
     QString defaultButton; // empty: none chosen by the caller
     QString escapeButton;  // the button Escape presses; empty: Escape does nothing
     QString input;         // an input dialog's starting text
+    bool plain = true;     // every label of the box shows its text as it is, never as markup
 };
 
 // The test's answer: the text of the button to press, or "Escape"; an input's typed text.
@@ -34,7 +35,8 @@ struct Answer
 void answerNext(std::function<Answer(const Seen&)> answerer);
 bool hasPendingAnswers();
 
-// Shows the box modally and returns the button pressed (null when closed without one).
+// Shows the box modally, its texts as they are, and returns the button pressed (null when
+// closed without one).
 QAbstractButton* exec(QMessageBox& box);
 
 // A box with one OK button.

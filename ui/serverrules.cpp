@@ -1,6 +1,7 @@
 #include "ui/serverrules.h"
 
 #include "clock/clockwatcher.h"
+#include "contract/contract.h"
 
 QString serverStatusWord(const DiscoveredServer& s, const QString& currentAddress,
                          InstChip::Tone* tone)
@@ -67,4 +68,14 @@ QString syncNowTooltip(const ClockWatcher& watcher)
                ? QStringLiteral("Not while this computer follows the server it runs itself.")
                : QStringLiteral("Have this computer take the time from its server now, instead "
                                 "of at its next sync.");
+}
+
+QString syncIntervalText()
+{
+    return QString::fromStdString(contract::intervalText(contract::kSyncIntervalSeconds));
+}
+
+QString platformDefaultTimeServer()
+{
+    return QStringLiteral("Apple's time server (%1)").arg(contract::kPlatformDefaultTimeServer);
 }

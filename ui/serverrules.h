@@ -19,6 +19,10 @@ bool isReady(const DiscoveredServer& server);
 int readyCount(const QList<DiscoveredServer>& servers);
 // Synced, accepting, not an unsteady server of this computer, and not the one in use.
 bool canSetUpWith(const DiscoveredServer& server, const QString& currentAddress);
+// How often the sync job runs, as the windows say it ("30 minutes").
+QString syncIntervalText();
+// Where the platform's network time points when nobody changed it, as the windows name it.
+QString platformDefaultTimeServer();
 // The set-up button's tooltip for the selection (null: none); empty while it can be used.
 QString setupTooltip(const DiscoveredServer* selected, const QString& currentAddress);
 // "Sync now", wherever it is offered: a server is followed, and not one the sync would chase.

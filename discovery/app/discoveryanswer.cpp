@@ -1,6 +1,7 @@
 #include "discovery/app/discoveryanswer.h"
 
-#include "discovery/datagram.h"
+#include "discovery/app/displayname.h"
+#include "net/datagram.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -35,7 +36,7 @@ std::optional<DiscoveredServer> readDiscoveryAnswer(const QByteArray& datagram,
     DiscoveredServer s;
     s.address = senderText(sender);
     s.id = text("id", s.address);
-    s.name = text("name", QStringLiteral("(unnamed)"));
+    s.name = displayName(text("name", QStringLiteral("(unnamed)")));
     s.source = text("source", QString());
     s.ver = text("ver", QString());
     s.stratum = number("stratum");

@@ -1,10 +1,10 @@
 #include "discovery/app/discoveryclient.h"
 
-#include "clock/broadcasts.h"
-#include "clock/sntp.h"
+#include "net/broadcasts.h"
+#include "net/sntp.h"
 #include "discovery/app/discoveryanswer.h"
 #include "discovery/app/serveraddress.h"
-#include "discovery/datagram.h"
+#include "net/datagram.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>

@@ -75,6 +75,25 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(answers(), 10000);
     }
 
+    void loginDetection_data()
+    {
+        QTest::addColumn<qint64>("secondsSince");
+        QTest::addColumn<bool>("login");
+
+        QTest::newRow("the console changed hands just now") << qint64(0) << true;
+        QTest::newRow("119 s ago") << qint64(119) << true;
+        QTest::newRow("120 s ago: too long for a login") << qint64(120) << false;
+        QTest::newRow("in the future: the clock was set back since") << qint64(-1) << false;
+    }
+
+    void loginDetection()
+    {
+        QFETCH(qint64, secondsSince);
+        QFETCH(bool, login);
+        QCOMPARE(consoleChangeIsLogin(secondsSince), login);
+        QVERIFY(launchedAtLogin({"veridir", "--login"}));
+    }
+
     void startUp_data()
     {
         QTest::addColumn<bool>("atLogin");

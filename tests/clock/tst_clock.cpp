@@ -2,8 +2,8 @@
 // against peers on loopback, the test moving time and running ticks and probes by hand.
 #include "clock/clockjudgement.h"
 #include "clock/clockwatcher.h"
-#include "clock/sntp.h"
-#include "tests/clock/sntppeer.h"
+#include "net/sntp.h"
+#include "tests/support/sntppeer.h"
 
 #include <QtNetwork>
 #include <QtTest>

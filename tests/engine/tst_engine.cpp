@@ -3,8 +3,10 @@
 // lean on in the stand-ins. Built with the tool in the bundle, and without (found on the path).
 #include "engine/engine.h"
 #include "engine/enginetesting.h"
-#include "tests/tool/toolharness.h"
 #include "tests/tool/selftestroot.h"
+#include "tests/tool/toolharness.h"
+
+#include "contract/plistread.h"
 
 #include <QtTest>
 
@@ -168,11 +170,21 @@ private slots:
         QCOMPARE(Engine::run({"remove"}, "p"), R::Done);
         QVERIFY(m_root.plant(m_root.state("set-time-request"), "", 0444)); // not ours to write
         QVERIFY(notSetUp() && !Engine::canSetClockWithoutPassword());
-        // The server is the string after the first "--server", trimmed; " --server" is none.
-        QVERIFY(m_root.plant(m_root.jobPlist(),
-                             "<a><key>--server</key><string> --server</string><b/>"
-                             "<string>--server</string><c/><string> 192.0.2.9\n</string></a>"));
-        QCOMPARE(Engine::currentSetup().server, "192.0.2.9");
+        // The platform may rewrite the job in binary; the server is the argument after
+        // "--server", trimmed.
+        contract::Plist job(plist_new_dict());
+        plist_t args = plist_new_array();
+        for (const char* a : {"/x", "--server", " 192.0.2.9\n"})
+            plist_array_append_item(args, plist_new_string(a));
+        plist_dict_set_item(job.get(), "ProgramArguments", args);
+        for (const auto write : {plist_to_xml, plist_to_bin}) {
+            char* bytes = nullptr;
+            uint32_t length = 0;
+            write(job.get(), &bytes, &length);
+            QVERIFY(m_root.plant(m_root.jobPlist(), QByteArray(bytes, length)));
+            free(bytes);
+            QCOMPARE(Engine::currentSetup().server, "192.0.2.9");
+        }
     }
 };
 

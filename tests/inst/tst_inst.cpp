@@ -165,15 +165,19 @@ QString appearanceDump(QLabel* label, QPushButton* b)
         const QString colour = rgb(label->palette().color(QPalette::WindowText));
         dump += u"tone %1 %2 %3\n"_s.arg(tone, colour).arg(label->property("tone").isValid());
     }
-    // Each member restyled from Go; then ",off" disabled, ",alarm" in alarm, ",quiet" out of it.
+    // Each member restyled from Go; then ",off" disabled (its face too), ",alarm" in alarm,
+    // ",quiet" out of it.
     const QStringList members = u"plain go primary seg help alarm"_s.split(u' ');
-    for (const QString& v : members + u"go,off plain,alarm plain,alarm,quiet"_s.split(u' ')) {
+    const QStringList more = u"go,off plain,off seg,off help,off plain,alarm,off plain,alarm "
+                             u"plain,alarm,quiet"_s.split(u' ');
+    for (const QString& v : members + more) {
         Inst::style(b, Inst::Button::Go);
         Inst::style(b, Inst::Button(members.indexOf(v.section(u',', 0, 0))));
         b->setEnabled(!v.contains(u"off"));
         Inst::setAlarm(b, v.contains(u"alarm") && !v.contains(u"quiet"));
         const QPalette::ColorGroup group = b->isEnabled() ? QPalette::Active : QPalette::Disabled;
-        const QString colour = rgb(b->palette().color(group, QPalette::ButtonText));
+        QString colour = rgb(b->palette().color(group, QPalette::ButtonText));
+        if (!b->isEnabled()) colour += u' ' + rgb(b->palette().color(group, QPalette::Button));
         const bool hand = b->cursor() == Qt::PointingHandCursor && b->focusPolicy() == Qt::TabFocus;
         dump += u"button %1 %2 %3\n"_s.arg(v, colour).arg(hand);
     }

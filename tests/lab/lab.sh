@@ -52,5 +52,6 @@ if [ $chrony -eq 1 ]; then
   listening || fail 1 "lab.sh: chronyd did not start: $(cat "$dir/chronyd.log")"
 fi
 
-ip netns exec "$cns" env LAB_CLIENT=192.0.2.1 LAB_SERVER=192.0.2.2 LAB_SPARE="$spare" \
+# A day of uptime, as in tests/ownnet.sh: no fresh-boot retries in the sync job.
+ip netns exec "$cns" unshare --time --boottime 86400 env LAB_CLIENT=192.0.2.1 LAB_SERVER=192.0.2.2 LAB_SPARE="$spare" \
   LAB_SERVER_NS="$sns" LAB_DIR="$dir" "$@"

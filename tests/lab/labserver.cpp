@@ -2,7 +2,7 @@
 // discovery queries (correctly or in a chosen wrong way), answers beacon reports with heard
 // answers and logs them, and answers SNTP with a chosen offset or a wrong originate. Several may run at
 // once, each on its own address. tests/lab/README.md lists its options.
-#include "discovery/datagram.h"
+#include "net/datagram.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

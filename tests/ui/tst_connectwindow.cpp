@@ -2,23 +2,34 @@
 // dialogs seam; the setup is whatever job file the test leaves in its own test root.
 
 #include "tests/ui/uitest.h"
+#include "ui/alertwindow.h"
+#include "ui/clienttray.h"
 #include "ui/clockpanel.h"
 #include "ui/connectwindow.h"
 #include "ui/dialogs.h"
 #include "ui/serverrules.h"
 
+#include "discovery/app/discoveryanswer.h"
 #include "discovery/app/discoveryclient.h"
+#include "net/datagram.h"
+
+#include "inst/inststatus.h"
 #include "inst/insttoggle.h"
 
 #include "engine/enginepaths.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 namespace {
 
@@ -33,6 +44,39 @@ DiscoveredServer server(const QString& id, const QString& address, const char* f
     s.synced = f.contains('s'), s.accepting = f.contains('a'), s.answering = f.contains('n');
     s.thisComputer = f.contains('t'), s.steady = f.contains('y');
     return s;
+}
+
+// A ready server as the application reads it from an announcement that carries this name.
+DiscoveredServer announced(const QString& name, const QString& address)
+{
+    const QJsonObject payload{{"name", name}, {"synced", true}, {"accepting", true}};
+    const std::string datagram =
+        discovery::frame(discovery::kTypeAnnounce,
+                         QJsonDocument(payload).toJson(QJsonDocument::Compact).toStdString());
+    return readDiscoveryAnswer(QByteArray::fromStdString(datagram), {}, address).value();
+}
+
+// What a label or tool tip shows of its text: Qt renders a text it takes for markup.
+QString rendered(const QString& text, Qt::TextFormat format = Qt::AutoText)
+{
+    const bool rich =
+        format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text));
+    return rich ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
+}
+
+// Whether part shows the name: whole, or its beginning cut short with "…" for want of room.
+bool showsName(const QString& part, const QString& name)
+{
+    return part == name ||
+           (part.size() > 1 && part.endsWith("…") && name.startsWith(part.chopped(1)));
+}
+
+// What a menu shows of an entry's text: each "&" marks the next character as its shortcut.
+QString menuShows(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i] == '&') text.remove(i, 1);
+    return text;
 }
 
 constexpr qint64 kNow = 1'700'000'000'000; // 2023-11-14 22:13:20 UTC
@@ -55,8 +99,8 @@ private slots:
         QDir().mkpath(QFileInfo(Engine::Paths::jobPlist()).path());
         QFile job(Engine::Paths::jobPlist());
         QVERIFY(job.open(QIODevice::WriteOnly));
-        job.write("<plist><array><string>--server</string><string>192.0.2.9</string></array>"
-                  "</plist>\n");
+        job.write("<plist><dict><key>ProgramArguments</key><array><string>--server</string>"
+                  "<string>192.0.2.9</string></array></dict></plist>\n");
     }
 
     void serverRules_data()
@@ -229,15 +273,107 @@ private slots:
         answerNext(&seen, "Set up anyway");
         answerNext(&seen, "Cancel");
         w.setupSelected();
-        QCOMPARE(seen, QStringList({"Tessavel Veridir | \"Server q\" did not answer a time request "
-                                    "at 127.0.0.1 just now. | It may have a new address, or not be "
-                                    "serving time yet. Search again to find it where it is now. | "
-                                    "Search again (Accept), Cancel (Reject), Set up anyway "
-                                    "(Destructive) | Search again | Cancel",
-                                    "Set up syncing | Set this computer to sync its clock with "
-                                    "\"Server q\" (127.0.0.1)?\n\nYou'll be asked for an "
-                                    "administrator password. |  | OK (Accept), Cancel (Reject) "
-                                    "|  | Cancel"}));
+        // The address first, the name apart on a line of its own: no name can pass for it.
+        QCOMPARE(seen, QStringList({"Tessavel Veridir | The server at 127.0.0.1 did not answer a "
+                                    "time request just now.\n\nIts name on the network: \"Server "
+                                    "q\" | It may have a new address, or not be serving time yet. "
+                                    "Search again to find it where it is now. | Search again "
+                                    "(Accept), Cancel (Reject), Set up anyway (Destructive) | "
+                                    "Search again | Cancel",
+                                    "Set up syncing | Set this computer to sync its clock with the "
+                                    "server at 127.0.0.1?\n\nIts name on the network: \"Server "
+                                    "q\"\n\nYou'll be asked for an administrator password. |  | "
+                                    "OK (Accept), Cancel (Reject) |  | Cancel"}));
+    }
+
+    // Names anyone on the network can give a server, through every place that shows one.
+    void hostileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("saved"); // read back from the settings at start, not heard
+        const QString endless = "<img src=\"file:///dev/zero\">";
+        const QString fake = "Studio clock\" (192.0.2.2)? …<span style=\"font-size:1px\">";
+        const QString link = "<a href=\"https://x\">x</a>";
+        const QString cut = QString(63, 'W') + "…";
+        QTest::newRow("an image of an endless file") << endless << endless << false;
+        QTest::newRow("an image of a private file") << "<img src=\"file:///etc/passwd\">"
+                                                    << "<img src=\"file:///etc/passwd\">" << false;
+        QTest::newRow("a fake address, the rest in hidden type") << fake << fake << false;
+        QTest::newRow("a link") << link << link << false;
+        QTest::newRow("a right-to-left override") << "Lab \u202e1.2.0.291"
+                                                  << "Lab 1.2.0.291" << false;
+        QTest::newRow("zero-width characters") << "Lab\u200b\u200d clock\u2060\ufeff"
+                                               << "Lab clock" << false;
+        QTest::newRow("an ampersand") << "R&D"
+                                      << "R&D" << false;
+        QTest::newRow("line breaks and controls shown") << "Lab\nclock\t\u2028"
+                                                        << "Lab\ufffdclock\ufffd\ufffd" << false;
+        QTest::newRow("the longest name an answer carries") << QString(960, 'W') << cut << false;
+        const QString face = "\U0001F600"; // two UTF-16 units: cut whole
+        QTest::newRow("faces cut whole") << face.repeated(40) << face.repeated(31) + "…" << false;
+        QTest::newRow("saved, read back at start") << endless + "\u202e" << endless << true;
+        QTest::newRow("saved, ten thousand characters") << QString(10'000, 'W') << cut << true;
+    }
+
+    void hostileNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        QFETCH(bool, saved);
+        auto calm = stillWatcher(time); // beside a window with a short name
+        ConnectWindow usual(calm.get());
+        usual.onFound({announced("Lab", "192.0.2.9")});
+        calm->state = ClockState::Sync;
+        emit calm->changed();
+        QSettings settings;
+        settings.remove("server");
+        if (saved) {
+            settings.setValue("server/address", "192.0.2.9"); // the server in use
+            settings.setValue("server/name", name);
+        }
+        auto watcher = stillWatcher(time);
+        ConnectWindow w(watcher.get());
+        if (!saved) w.onFound({announced(name, "192.0.2.9")});
+        watcher->state = ClockState::Sync;
+        emit watcher->changed();
+        ClientTray tray(watcher.get(), nullptr);
+        AlertWindow alert(watcher.get());
+
+        QCOMPARE(w.setupLine->textFormat(), Qt::PlainText);
+        QVERIFY(showsName(w.setupLine->text().section("syncs with ", 1).section(" on its", 0, 0),
+                          shown));
+        InstChip* detail = w.status->detailChip();
+        QVERIFY(showsName(detail->text(), shown.toUpper()));
+        if (!saved) QCOMPARE(w.table->item(0, 0)->text(), shown);
+        QCOMPARE(menuShows(tray.contextMenu()->actions()[0]->text()), "In sync · " + shown);
+        QCOMPARE(rendered(tray.icon()->toolTip()), "Tessavel Veridir: In sync · " + shown);
+        int named = 0; // the alert's sentence, the one of its labels that names the server here
+        for (const QLabel* l : alert.findChildren<QLabel*>()) {
+            const QString text = rendered(l->text(), l->textFormat());
+            named += l->textFormat() != Qt::AutoText &&
+                     showsName(text.section(", with ", 1).section(". A clock", 0, 0), shown);
+        }
+        QCOMPARE(named, 1);
+        // No name widens the window.
+        QVERIFY(w.minimumSizeHint().width() <= usual.minimumSizeHint().width());
+        QVERIFY(w.sizeHint().width() <= usual.sizeHint().width());
+        if (saved) return;
+
+        // The boxes, with a second server of that name to set up with.
+        w.onFound({announced(name, "192.0.2.9"), announced(name, "127.0.0.1")});
+        QList<Dialogs::Seen> boxes;
+        for (QString button : {"Set up anyway", "Cancel"})
+            Dialogs::answerNext([&boxes, button](const Dialogs::Seen& s) {
+                boxes << s;
+                return Dialogs::Answer{button, {}};
+            });
+        w.setupSelected();
+        QCOMPARE(boxes.size(), 2);
+        for (const Dialogs::Seen& s : boxes) {
+            QVERIFY(s.plain);
+            QVERIFY(s.text.contains("\n\nIts name on the network: \"" + shown + "\""));
+        }
     }
 
     void adminSteps_data() // through the password prompt to the recording tool

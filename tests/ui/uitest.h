@@ -3,7 +3,7 @@
 // the buttons of a window by their text, and the boxes it asks as one line each.
 
 #include "clock/clockwatcher.h"
-#include "tests/clock/sntppeer.h"
+#include "tests/support/sntppeer.h"
 #include "ui/dialogs.h"
 
 #include <QAbstractButton>

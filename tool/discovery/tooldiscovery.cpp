@@ -1,6 +1,6 @@
 #include "tool/discovery/tooldiscovery.h"
 
-#include "discovery/datagram.h"
+#include "net/datagram.h"
 #include "tool/plumbing.h"
 
 #include <nlohmann/json.hpp>

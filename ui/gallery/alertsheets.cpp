@@ -1,6 +1,6 @@
 #include "ui/gallery/alertsheets.h"
 
-#include "tests/clock/sntppeer.h"
+#include "tests/support/sntppeer.h"
 #include "ui/gallery/render.h"
 
 #include "clock/clockwatcher.h"
@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QImage>
+#include <QTimeEdit>
 #include <QTimer>
 #include <cstdio>
 
@@ -26,12 +27,14 @@ struct Wording
     const char* name;
     qint64 serverOffsetMs; // the peer's clock against ours
     bool ticked;
+    bool refused; // a time a second before the last sync entered: the set button disabled
 };
 
 const Wording kWordings[] = {
-    {"ui-alert-server-went-back.png", "127.0.0.1", "Lab clock", 0, true},
-    {"ui-alert-server-answering.png", "127.0.0.1", "", kLastSyncMs - kNowMs + 60'000, false},
-    {"ui-alert-no-server.png", "", "", 0, false},
+    {"ui-alert-server-went-back.png", "127.0.0.1", "Lab clock", 0, true, false},
+    {"ui-alert-server-answering.png", "127.0.0.1", "", kLastSyncMs - kNowMs + 60'000, false, false},
+    {"ui-alert-no-server.png", "", "", 0, false, false},
+    {"ui-alert-time-refused.png", "", "", 0, false, true},
 };
 
 } // namespace
@@ -59,6 +62,8 @@ bool saveAlertSheets(const QDir& dir, double scale)
         AlertWindow window(&watcher);
         window.show();
         if (w.ticked) window.findChild<QCheckBox*>()->setChecked(true);
+        auto* entered = window.findChild<QTimeEdit*>();
+        if (w.refused) entered->setTime(entered->time().addSecs(-1));
         QApplication::processEvents();
         window.adjustSize();
         QApplication::processEvents();

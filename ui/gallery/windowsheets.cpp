@@ -1,6 +1,6 @@
 #include "ui/gallery/windowsheets.h"
 
-#include "tests/clock/sntppeer.h"
+#include "tests/support/sntppeer.h"
 #include "ui/gallery/render.h"
 
 #include "clock/clockwatcher.h"
@@ -97,8 +97,9 @@ bool saveWindowSheets(const QDir& dir, double scale)
             window.show(); // the first showing starts a scan: the list comes after it
             QApplication::processEvents();
             window.onFound(list);
-            // As a user picks a server: the set-up button shows its live face.
-            window.findChild<QTableWidget*>()->selectRow(0);
+            // As a user picks a server: the set-up button shows its live face, or, on the server
+            // in use, its disabled one.
+            window.findChild<QTableWidget*>()->selectRow(p.state == ClockState::None ? 1 : 0);
             const QDeadlineTimer wait(3000);
             while (p.answering && !watcher.inputs().answered && !wait.hasExpired())
                 QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);

@@ -1,4 +1,4 @@
-#include "clock/broadcasts.h"
+#include "net/broadcasts.h"
 
 #include <QNetworkInterface>
 

@@ -1,4 +1,4 @@
-#include "clock/sntp.h"
+#include "net/sntp.h"
 
 #include <QtEndian>
 

@@ -1,4 +1,4 @@
-#include "discovery/datagram.h"
+#include "net/datagram.h"
 
 namespace discovery {
 

@@ -2,7 +2,7 @@
 // a UDP peer on loopback, and the SNTP answers such a peer gives.
 #pragma once
 
-#include "clock/sntp.h"
+#include "net/sntp.h"
 #include "clock/timesource.h"
 
 #include <QNetworkDatagram>

@@ -1,0 +1,10 @@
+#include "engine/platform/testroot.h"
+
+namespace Engine::Paths {
+
+QString testRoot()
+{
+    return {};
+}
+
+} // namespace Engine::Paths
