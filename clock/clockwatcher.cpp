@@ -232,7 +232,7 @@ void ClockWatcher::judge()
 
     // A server running on this computer, not steady, would chase this computer's clock
     // while this computer chases it: never ask the system to sync from it.
-    if (serverIsThisComputer && !serverSteady) return;
+    if (chasesOwnServer()) return;
     if (!shouldAskOsToSync(previous, current, in)) return;
     if (sinceOsAsk.within(kAskEveryMs)) return;
     sinceOsAsk.restart();

@@ -65,6 +65,9 @@ public:
     bool serverIsThisComputer = false;
     // Written by the main window: the server may be followed from its own computer.
     bool serverSteady = false;
+    // Following the unsteady server this computer runs itself: the two would chase each other,
+    // so nothing may sync this computer from it.
+    bool chasesOwnServer() const { return serverIsThisComputer && !serverSteady; }
 
 signals:
     void changed();

@@ -2,6 +2,7 @@
 
 #include "ui/alertcheck.h"
 #include "ui/plaintext.h"
+#include "ui/serverrules.h"
 
 #include "clock/clockjudgement.h"
 #include "clock/clockwatcher.h"
@@ -219,6 +220,9 @@ void AlertWindow::refresh()
         actionMode = SyncNowAction;
     }
     actionButton->setVisible(actionMode != NoAction);
+    const bool sync = actionMode == SyncNowAction;
+    actionButton->setEnabled(!sync || canSyncNow(*watcher));
+    actionButton->setToolTip(sync ? syncNowTooltip(*watcher) : QString());
 
     // The editors hold whole seconds; so does the tool's own last-sync record, the final judge.
     lastSync = last.addMSecs(-last.time().msec());

@@ -2,6 +2,7 @@
 
 #include "ui/lamp.h"
 #include "ui/plaintext.h"
+#include "ui/serverrules.h"
 
 #include "clock/clockwatcher.h"
 
@@ -33,6 +34,7 @@ ClientTray::ClientTray(ClockWatcher* watcher, QObject* parent, bool withWords)
     QAction* open = menu->addAction(QStringLiteral("Open Tessavel Veridir"));
     connect(open, &QAction::triggered, this, &ClientTray::openRequested);
     syncNowAction = menu->addAction(QStringLiteral("Sync now"));
+    menu->setToolTipsVisible(true); // the warning while it is held back
     connect(syncNowAction, &QAction::triggered, this, &ClientTray::syncNowRequested);
     menu->addSeparator();
     QAction* quit = menu->addAction(QStringLiteral("Quit Tessavel Veridir"));
@@ -92,7 +94,8 @@ void ClientTray::refresh()
                        .arg(QDateTime::fromMSecsSinceEpoch(last).toLocalTime().toString(
                            QStringLiteral("ddd d MMM, HH:mm:ss"))));
 
-    syncNowAction->setEnabled(!watcher->serverAddressText.isEmpty());
+    syncNowAction->setEnabled(canSyncNow(*watcher));
+    syncNowAction->setToolTip(syncNowTooltip(*watcher));
     alertAction->setVisible(state == ClockState::Wrong);
     trayIcon->setToolTip(
         PlainText::trayToolTip(QStringLiteral("Tessavel Veridir: %1").arg(status)));

@@ -220,7 +220,8 @@ void ConnectWindow::removeSetup()
 
 void ConnectWindow::syncNow()
 {
-    if (currentAddress.isEmpty()) return;
+    // The menu-bar item and the alert ask here too: the button's rule holds for them.
+    if (currentAddress.isEmpty() || !canSyncNow(*watcher)) return;
     if (Engine::syncNowWithoutPassword()) {
         statusLine->setText(QStringLiteral("Asked this computer to sync now."));
         watcher->probeNow();

@@ -27,13 +27,15 @@ constexpr qint64 kStaleListMs = 60'000;
 
 void ConnectWindow::startScan()
 {
-    if (discovery->isScanning()) return;
+    // A quiet refresh under way (the window just came back) becomes the search asked for.
+    const bool running = discovery->isScanning();
+    if (running && !quietRefresh) return;
     quietRefresh = false;
     statusLine->setText(QStringLiteral("Searching for time servers…"));
     searchButton->setEnabled(false);
     table->setRowCount(0);
     updateButtons();
-    discovery->scan(kListenMs);
+    if (!running) discovery->scan(kListenMs);
 }
 
 void ConnectWindow::refreshInBackground()
@@ -173,15 +175,10 @@ void ConnectWindow::updateButtons()
     setupButton->setEnabled(ok && canSetUpWith(selected));
     setupButton->setToolTip(setupTooltip(ok ? &selected : nullptr, currentAddress));
 
-    const bool chasing = watcher->serverIsThisComputer && !watcher->serverSteady;
     removeButton->setEnabled(!currentAddress.isEmpty());
-    syncButton->setEnabled(!currentAddress.isEmpty() && !chasing);
-    const bool warn = !currentAddress.isEmpty() && chasing;
-    syncButton->setToolTip(
-        warn ? QStringLiteral("Not while this computer follows the server it runs itself.")
-             : QStringLiteral("Have this computer take the time from its server now, instead of "
-                              "at its next sync."));
-    chaseWarning->setVisible(warn);
+    syncButton->setEnabled(!currentAddress.isEmpty() && canSyncNow(*watcher));
+    syncButton->setToolTip(syncNowTooltip(*watcher));
+    chaseWarning->setVisible(!currentAddress.isEmpty() && watcher->chasesOwnServer());
     updateSetupLine();
 }
 

@@ -20,9 +20,6 @@
 
 namespace {
 
-const char* const kSyncTip =
-    "Have this computer take the time from its server now, instead of at its next sync.";
-
 // Plain: these lines name servers.
 QLabel* wrappedLabel(const QString& text, const char* tone, QWidget* parent)
 {
@@ -222,7 +219,7 @@ void ConnectWindow::buildButtons(QWidget* parent, QVBoxLayout* into)
                           "Set up a server by its IP address if it isn't listed.", parent);
     removeButton = button(QStringLiteral("Remove…"),
                           "Stop syncing this computer and put its time settings back.", parent);
-    syncButton = button(QStringLiteral("Sync now"), kSyncTip, parent);
+    syncButton = button(QStringLiteral("Sync now"), "", parent); // its tooltip follows its rule
     setupButton = button(QStringLiteral("SET UP THIS COMPUTER"), "", parent);
     Inst::style(setupButton, Inst::Button::Primary);
     setupButton->setDefault(true);

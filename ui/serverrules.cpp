@@ -1,5 +1,6 @@
 #include "ui/serverrules.h"
 
+#include "clock/clockwatcher.h"
 #include "contract/contract.h"
 
 QString serverStatusWord(const DiscoveredServer& s, const QString& currentAddress,
@@ -54,6 +55,19 @@ QString setupTooltip(const DiscoveredServer* s, const QString& currentAddress)
     if (s->address == currentAddress)
         return QStringLiteral("This computer is already set up with this server.");
     return QStringLiteral("This server is not ready yet.");
+}
+
+bool canSyncNow(const ClockWatcher& watcher)
+{
+    return !watcher.serverAddressText.isEmpty() && !watcher.chasesOwnServer();
+}
+
+QString syncNowTooltip(const ClockWatcher& watcher)
+{
+    return watcher.chasesOwnServer()
+               ? QStringLiteral("Not while this computer follows the server it runs itself.")
+               : QStringLiteral("Have this computer take the time from its server now, instead "
+                                "of at its next sync.");
 }
 
 QString syncIntervalText()

@@ -1,11 +1,14 @@
 #pragma once
-// The main window's rules over the server list: status words, readiness, what can be set up.
+// The windows' rules over the servers: status words, readiness, what can be set up, and when
+// "Sync now" may be used.
 
 #include "discovery/app/discoveredserver.h"
 #include "inst/instchip.h"
 
 #include <QList>
 #include <QString>
+
+class ClockWatcher;
 
 // The first matching word: "IN USE", "THIS COMPUTER", "READY", "NOT ACCEPTING",
 // "NOT SYNCED YET", "NOT ANSWERING"; its chip tone in tone when given.
@@ -22,3 +25,7 @@ QString syncIntervalText();
 QString platformDefaultTimeServer();
 // The set-up button's tooltip for the selection (null: none); empty while it can be used.
 QString setupTooltip(const DiscoveredServer* selected, const QString& currentAddress);
+// "Sync now", wherever it is offered: a server is followed, and not one the sync would chase.
+bool canSyncNow(const ClockWatcher& watcher);
+// Its tooltip everywhere: the warning while it is held back by the chase, else what it does.
+QString syncNowTooltip(const ClockWatcher& watcher);

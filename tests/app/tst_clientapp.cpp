@@ -1,9 +1,12 @@
 #include "app/clientapp.h"
 #include "app/platform/platform.h"
+#include "engine/enginetesting.h"
 #include "tests/ui/uitest.h"
+#include "ui/alertwindow.h"
 #include "ui/connectwindow.h"
 #include "ui/dialogs.h"
 
+#include <QLabel>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QtTest>
@@ -15,13 +18,8 @@
 
 static QString question(const QString& text, const QString& informative, const QString& yes)
 {
-    return shown({"Tessavel Veridir",
-                  text,
-                  informative,
-                  {yes + " (Accept)", "Not Now (Reject)"},
-                  yes,
-                  "Not Now",
-                  {}});
+    return "Tessavel Veridir | " + text + " | " + informative + " | " + yes +
+           " (Accept), Not Now (Reject) | " + yes + " | Not Now";
 }
 
 class TestClientApp : public QObject
@@ -39,8 +37,6 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", home.filePath("run").toUtf8());
         qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath("config"));
-        QApplication::setApplicationName("Tessavel Veridir");
-        QApplication::setOrganizationName("Ondavix");
     }
 
     void secondCopyShowsTheFirst()
@@ -219,13 +215,8 @@ private slots:
                                "copy itself there now and reopen from there. The copy you opened "
                                "stays where it is.";
         const QString moveFirst = question("Move Veridir to Applications?", moving, move);
-        const QString failed = shown({"Tessavel Veridir",
-                                      "The folder %1 could not be made.",
-                                      "",
-                                      {"OK (Accept)"},
-                                      "",
-                                      "OK",
-                                      {}});
+        const QString failed =
+            "Tessavel Veridir | The folder %1 could not be made. |  | OK (Accept) |  | OK";
         QTest::newRow("offered with a copy there: it goes to the Trash")
             << watch << "copy" << QStringList{"Not Now"}
             << QStringList{question(offer,
@@ -282,7 +273,81 @@ private slots:
         QCOMPARE(buttonNamed(app.mainWindow(), "Start Veridir at login")->isChecked(), on);
         QCOMPARE(isLoginItemRegistered(), on);
     }
+
+    void wrongClock()
+    {
+        // An hour before the last sync, with the grant to set the clock without a password.
+        QSettings().setValue("clock/lastSyncUtcMs",
+                             QDateTime::currentMSecsSinceEpoch() + 3'600'000);
+        const QString grant =
+            home.filePath("Library/Application Support/Tessavel Veridir/set-time-request");
+        QVERIFY(QDir().mkpath(QFileInfo(grant).path()) && QFile(grant).open(QFile::WriteOnly));
+        auto tidy = qScopeGuard([&] { QFile::remove(grant), QSettings().remove("clock"); });
+        ClientApp app(false);
+        AlertWindow* alert = app.alertWindow();
+
+        // Unticking the box withdraws the grant; unconfirmed, the box says it still holds.
+        Engine::setAnswerDeadlineForTests(300);
+        QStringList seen;
+        answerNext(&seen, "OK");
+        QAbstractButton* box = buttonNamed(alert, "Don't ask for the password again");
+        box->click();
+        QCOMPARE(seen, QStringList{"Tessavel Veridir | This Mac did not confirm it. It may still "
+                                   "set the clock from here without a password. |  | OK (Accept) "
+                                   "|  | OK"});
+        QVERIFY(box->isChecked());
+
+        // Put away, the alert leaves a link in the main window that brings it back.
+        alert->hide();
+        QLabel* link = nullptr;
+        for (QLabel* l : app.mainWindow()->findChildren<QLabel*>())
+            if (l->text().contains(">Show the clock alert</a>")) link = l;
+        QTRY_VERIFY(link && link->isVisible() && link->height() > 0);
+        for (int y = 1; y < link->height() && !alert->isVisible(); y += 3)
+            for (int x = link->width(); x > 0 && !alert->isVisible(); x -= 3)
+                QTest::mouseClick(link, Qt::LeftButton, {}, {x, y}); // until one finds the link
+        QVERIFY(alert->isVisible() && !link->isVisible());
+    }
+
+    void moveThenReopen()
+    {
+        // Outside Applications, start at login moves the application there and quits; the new
+        // copy, opened from there, registers itself. This program plays both: see main.
+        const QTemporaryDir outside;
+        QSettings().setValue("menuBar/watch", true);
+        qputenv("HOME", outside.path().toUtf8());
+        const int moved = QProcess::execute(QApplication::applicationFilePath(), {"--move"});
+        qputenv("HOME", home.path().toUtf8());
+        QCOMPARE(moved, 0);
+        QFile entry(home.filePath("config/autostart/tessavel-veridir.desktop"));
+        QTRY_VERIFY_WITH_TIMEOUT(entry.exists(), 10000); // written whole, then renamed
+        const QString copy = QFileInfo(outside.path()).canonicalFilePath() + "/Applications/" +
+                             QApplication::applicationFilePath().section('/', -4);
+        QVERIFY(entry.open(QIODevice::ReadOnly) && entry.readAll().contains(copy.toUtf8()));
+        QVERIFY(unregisterLoginItem());
+    }
 };
 
-QTEST_MAIN(TestClientApp)
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tessavel Veridir");
+    QApplication::setOrganizationName("Ondavix");
+    // moveThenReopen's copy that moves itself: it turns start at login on and should quit.
+    if (app.arguments().contains("--move")) {
+        ClientApp moving(false);
+        answerNext(nullptr, "Move to Applications");
+        answerNext(nullptr, "OK"); // a failed copy's warning
+        QTimer::singleShot(
+            0, [&] { buttonNamed(moving.mainWindow(), "Start Veridir at login")->click(); });
+        QTimer::singleShot(10000, [] { QApplication::exit(1); });
+        return QApplication::exec();
+    }
+    if (QFileInfo(argv[0]).fileName() == "Tessavel Veridir") { // its new copy, as opened
+        const ClientApp reopened(false);
+        return 0;
+    }
+    TestClientApp test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_clientapp.moc"

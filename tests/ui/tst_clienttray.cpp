@@ -18,7 +18,8 @@ struct Tray
     explicit Tray(bool words = true) : tray(watcher.get(), nullptr, words) {}
     void set(ClockState state, const QString& address = {}, const QString& name = {})
     {
-        watcher->state = state, watcher->serverAddressText = address, watcher->serverName = name;
+        watcher->setServer(address, name);
+        watcher->state = state;
         emit watcher->changed();
     }
     int lampAlpha() const // at the lamp's centre; the words-free states only
@@ -76,16 +77,23 @@ private slots:
         QTest::addColumn<ClockState>("state");
         QTest::addColumn<QStringList>("server"); // address, name
         QTest::addColumn<qint64>("last");
-        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("lines"); // status | last sync | sync now and its tooltip
         const QStringList lab{"192.0.2.7", "Lab"}, epoch{"Last sync Thu 1 Jan, 00:00:00"};
+        const QString take = ": Have this computer take the time from its server now, instead of "
+                             "at its next sync.",
+                      sync = "|on" + take;
         QTest::newRow("none: bare words")
-            << ClockState::None << lab << 0ll << "No server|Never synced";
-        QTest::newRow("lost, no server")
-            << ClockState::Lost << QStringList{"", ""} << 1ll << "Server not heard|" + epoch[0];
+            << ClockState::None << lab << 0ll << "No server|Never synced" + sync;
+        QTest::newRow("lost, no server") << ClockState::Lost << QStringList{"", ""} << 1ll
+                                         << "Server not heard|" + epoch[0] + "|off" + take;
         QTest::newRow("by name") << ClockState::Sync << lab << 1'700'000'000'999ll
-                                 << "In sync · Lab|Last sync Tue 14 Nov, 22:13:20";
+                                 << "In sync · Lab|Last sync Tue 14 Nov, 22:13:20" + sync;
         QTest::newRow("wrong, by address") << ClockState::Wrong << QStringList{"192.0.2.7", ""}
-                                           << 2ll << "Clock wrong · 192.0.2.7|" + epoch[0];
+                                           << 2ll << "Clock wrong · 192.0.2.7|" + epoch[0] + sync;
+        QTest::newRow("its own unsteady server: no sync, and why")
+            << ClockState::Sync << QStringList{"127.0.0.1", "Here"} << 0ll
+            << "In sync · Here|Never synced|off: Not while this computer follows the server it "
+               "runs itself.";
     }
     void menu()
     {
@@ -96,9 +104,11 @@ private slots:
         Tray t;
         t.watcher->lastSyncUtcMs = last;
         t.set(state, server[0], server[1]);
-        QCOMPARE(t.actions[0]->text() + '|' + t.actions[1]->text(), lines);
+        const QAction* sync = t.actions[5];
+        QCOMPARE(t.actions[0]->text() + '|' + t.actions[1]->text() +
+                     (sync->isEnabled() ? "|on: " : "|off: ") + sync->toolTip(),
+                 lines);
         QCOMPARE(t.actions[3]->isVisible(), state == ClockState::Wrong); // show the clock alert
-        QCOMPARE(t.actions[5]->isEnabled(), !server[0].isEmpty());       // sync now
     }
     void pulse()
     {

@@ -10,6 +10,7 @@
 #include "ui/serverrules.h"
 
 #include "discovery/app/discoveryanswer.h"
+#include "discovery/app/discoveryclient.h"
 #include "net/datagram.h"
 
 #include "inst/inststatus.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
@@ -93,6 +95,7 @@ private slots:
     void initTestCase() // this computer is set up with 192.0.2.9
     {
         qputenv("TESSAVEL_CONNECT_TEST_ROOT", root.path().toUtf8());
+        qputenv("TV_RECORD_FILE", root.filePath("args").toUtf8());
         QDir().mkpath(QFileInfo(Engine::Paths::jobPlist()).path());
         QFile job(Engine::Paths::jobPlist());
         QVERIFY(job.open(QIODevice::WriteOnly));
@@ -242,6 +245,24 @@ private slots:
                          "the server, or use \"Enter IP address…\"."));
     }
 
+    void searchAskedDuringAQuietRefresh()
+    {
+        // Back after a minute hidden, the window refreshes quietly; a search asked for now (the
+        // alert's "Search for a server") must show as one, though no second scan starts.
+        auto watcher = stillWatcher(time);
+        ConnectWindow w(watcher.get());
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.discovery->isScanning(), 5000);
+        w.hide();
+        w.sinceList.invalidate(); // the list counts as a minute old
+        w.show();
+        QVERIFY(w.quietRefresh && w.discovery->isScanning());
+        w.startScan();
+        QCOMPARE(w.statusLine->text(), QString("Searching for time servers…"));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.discovery->isScanning(), 5000);
+        QVERIFY(w.statusLine->text().startsWith("No servers found."));
+    }
+
     void flows()
     {
         // A silent server: the warning, then "Set up anyway" leads to the question.
@@ -353,6 +374,60 @@ private slots:
             QVERIFY(s.plain);
             QVERIFY(s.text.contains("\n\nIts name on the network: \"" + shown + "\""));
         }
+    }
+
+    void adminSteps_data() // through the password prompt to the recording tool
+    {
+        QTest::addColumn<QString>("step");     // "sync here": while following this computer's own
+        QTest::addColumn<QStringList>("tool"); // its output, its errors, its exit status
+        QTest::addColumn<QString>("ran");      // its words
+        QTest::addColumn<QString>("seen");     // the status line, then any box after a question
+        const QString silent = "tessavel-connect-result: no-answer",
+                      sync = "install --server 192.0.2.9";
+        QTest::newRow("sync now through the password prompt")
+            << "sync" << QStringList{"", "", "0"} << sync << "Synced with 192.0.2.9.";
+        QTest::newRow("sync now, the server silent")
+            << "sync" << QStringList{silent, "", "0"} << sync
+            << "192.0.2.9 did not answer a time request.";
+        QTest::newRow("sync now failing: the status line only")
+            << "sync" << QStringList{"", "error: no", "1"} << sync << "The sync did not complete.";
+        QTest::newRow("sync now, its own unsteady server followed: nothing runs")
+            << "sync here" << QStringList{"", "", "0"} << QString() << QString();
+        QTest::newRow("set up, the server silent: the did-not-answer box")
+            << "install" << QStringList{silent, "", "0"} << "install --server 10.0.0.5"
+            << "Set up, but 10.0.0.5 did not answer.\nTessavel Veridir | 10.0.0.5 did not answer a "
+               "time request.\n\nThis computer is set up and keeps trying at startup and every 30 "
+               "minutes. Check the address, and that Tessavel Server is running there. To undo "
+               "the setup, click Remove…. |  | OK (Accept) |  | OK";
+        QTest::newRow("removal failing: the tool's error in a box")
+            << "remove" << QStringList{"", "error: the job stayed.", "1"} << "remove"
+            << "Removal did not complete.\nTessavel Veridir | 0:N: execution error: error: the job "
+               "stayed. (1) |  | OK (Accept) |  | OK";
+    }
+
+    void adminSteps()
+    {
+        QFETCH(QString, step);
+        QFETCH(QStringList, tool);
+        for (const char* name : {"TV_RECORD_OUT", "TV_RECORD_ERR", "TV_RECORD_EXIT"})
+            qputenv(name, tool.takeFirst().toUtf8());
+        QFile::remove(root.filePath("args"));
+        auto watcher = stillWatcher(time);
+        ConnectWindow w(watcher.get());
+        watcher->serverIsThisComputer = step == "sync here";
+        QStringList seen;
+        if (!step.startsWith("sync"))
+            answerNext(&seen, step == "remove" ? "Remove" : "OK", "10.0.0.5");
+        answerNext(&seen, "OK");
+        step == "remove" ? w.removeSetup() : step == "install" ? w.setupManual() : w.syncNow();
+        QString got =
+            (QStringList{w.statusLine->text()} + seen.mid(!step.startsWith("sync"))).join('\n');
+        for (QMessageBox rest; Dialogs::hasPendingAnswers();)
+            Dialogs::exec(rest); // an unused "OK"
+        QTEST(got.replace(QRegularExpression("\\| 0:\\d+:"), "| 0:N:"), "seen");
+        QFile args(root.filePath("args")); // NUL-ended words after the tool's path
+        args.open(QIODevice::ReadOnly);    // none when nothing ran
+        QTEST(QString(args.readAll()).section(QChar(0), 1, -2).replace(QChar(0), ' '), "ran");
     }
 
     void typedAddress_data()
