@@ -18,8 +18,7 @@ QString homeApplications()
 
 QString fail(QString* error, const QString& message, const QString& folder)
 {
-    if (error)
-        *error = message.contains(QLatin1String("%1")) ? message.arg(folder) : message;
+    if (error) *error = message.contains(QLatin1String("%1")) ? message.arg(folder) : message;
     return {};
 }
 
@@ -42,8 +41,7 @@ bool dittoCopies(const QString& source, const QString& staging)
 {
     QProcess ditto;
     ditto.start(QString::fromUtf8(kDittoProgram), {source, staging});
-    if (!ditto.waitForStarted(30000))
-        return false;
+    if (!ditto.waitForStarted(30000)) return false;
     if (!ditto.waitForFinished(120000)) {
         // Stop it before its half-made copy is removed, or it would go on writing there.
         ditto.kill();
@@ -58,25 +56,24 @@ QString shellWord(const char* path)
 {
     QString word = QString::fromUtf8(path);
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._-]+$"));
-    if (plain.match(word).hasMatch())
-        return word;
-    return QLatin1Char('\'') + word.replace(QLatin1String("'"), QLatin1String("'\\''"))
-           + QLatin1Char('\'');
+    if (plain.match(word).hasMatch()) return word;
+    return QLatin1Char('\'') + word.replace(QLatin1String("'"), QLatin1String("'\\''")) +
+           QLatin1Char('\'');
 }
 
 } // namespace
 
 QString AppMove::bundlePath()
 {
-    return QDir::cleanPath(QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath()
-                           + QStringLiteral("/../.."));
+    return QDir::cleanPath(QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath() +
+                           QStringLiteral("/../.."));
 }
 
 bool AppMove::inApplications()
 {
     const QString bundle = bundlePath();
-    return bundle.startsWith(QLatin1String("/Applications/"))
-           || bundle.startsWith(homeApplications() + QLatin1Char('/'));
+    return bundle.startsWith(QLatin1String("/Applications/")) ||
+           bundle.startsWith(homeApplications() + QLatin1Char('/'));
 }
 
 QString AppMove::applicationsFolder()
@@ -131,11 +128,10 @@ QString AppMove::copyToApplications(QString* error)
 
 void AppMove::openAfterQuit(const QString& path)
 {
-    const QString command =
-        QStringLiteral("while %1 -0 %2 2>/dev/null; do %3 0.2; done; %4 \"$0\"")
-            .arg(shellWord(kKillProgram))
-            .arg(QCoreApplication::applicationPid())
-            .arg(shellWord(kSleepProgram), shellWord(kOpenProgram));
+    const QString command = QStringLiteral("while %1 -0 %2 2>/dev/null; do %3 0.2; done; %4 \"$0\"")
+                                .arg(shellWord(kKillProgram))
+                                .arg(QCoreApplication::applicationPid())
+                                .arg(shellWord(kSleepProgram), shellWord(kOpenProgram));
     QProcess::startDetached(QString::fromUtf8(kShellProgram),
                             {QStringLiteral("-c"), command, path});
 }

@@ -62,9 +62,8 @@ void ClientApp::setStartAtLogin(bool on, bool alreadyAsked)
         window->setStartAtLogin(isLoginItemRegistered());
         return;
     }
-    if (!alreadyAsked
-        && !ask(window, QStringLiteral("Move Veridir to Applications?"), movingWords(),
-                QStringLiteral("Move to Applications"))) {
+    if (!alreadyAsked && !ask(window, QStringLiteral("Move Veridir to Applications?"),
+                              movingWords(), QStringLiteral("Move to Applications"))) {
         window->setStartAtLogin(false);
         return;
     }

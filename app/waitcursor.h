@@ -3,8 +3,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-template<typename Step>
-auto waiting(Step step)
+template <typename Step> auto waiting(Step step)
 {
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     auto result = step();

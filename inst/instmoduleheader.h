@@ -20,7 +20,6 @@ public:
     InstDot* dot() const { return m_dot; }
     InstAppearanceSelector* appearanceSelector() const { return m_selector; }
 
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 

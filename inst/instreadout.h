@@ -22,7 +22,6 @@ public:
     // The first readout of a bar has no divider on its left.
     void setFirst(bool first);
 
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 

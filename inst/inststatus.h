@@ -16,7 +16,6 @@ public:
     void setDetailTone(InstChip::Tone tone);
     InstChip* detailChip() const { return m_detail; }
 
-
 private:
     InstChip* m_main;
     InstChip* m_detail;

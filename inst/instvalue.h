@@ -21,7 +21,6 @@ public:
     // when the text does not start with a figure that stands on its own.
     static bool split(const QString& text, QString* number, QString* unit);
 
-
 private:
     QString m_text;
     InstLed* m_led;

@@ -201,7 +201,11 @@ int main(int argc, char** argv)
             const double ms = timed([&] { overwrite(state + "/sync-now", "now\n"); },
                                     [&] { return count(slurp(log), stamped) > before; });
             if (ms >= 0) syncNow.push_back(ms);
-            const double peer = timed([&] { runAsUser({TV_PROG_SNTP, server}); }, [] { return true; });
+            const double peer = timed(
+                [&] {
+                    runAsUser({TV_PROG_SNTP, server});
+                },
+                [] { return true; });
             direct.push_back(peer);
         }
         report("settime-roundtrip sync-now-to-log", syncNow);

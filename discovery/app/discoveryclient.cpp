@@ -1,10 +1,10 @@
 #include "discovery/app/discoveryclient.h"
 
-#include "net/broadcasts.h"
-#include "net/sntp.h"
 #include "discovery/app/discoveryanswer.h"
 #include "discovery/app/serveraddress.h"
+#include "net/broadcasts.h"
 #include "net/datagram.h"
+#include "net/sntp.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
