@@ -1,20 +1,21 @@
 // The lab server: a test peer that plays a time server on one lab address. It answers
 // discovery queries (correctly or in a chosen wrong way), answers beacon reports with heard
-// answers and logs them, and answers SNTP with a chosen offset or a chosen fault. Several may run
-// at once, each on its own address. tests/lab/README.md lists its options.
+// answers and logs them, and answers SNTP with the system's time or a chosen fault. Several may
+// run at once, each on its own address. tests/lab/README.md lists its options.
 #include "net/datagram.h"
+#include "net/sntp.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
+#include <QtEndian>
 
 #include <nlohmann/json.hpp>
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
@@ -24,8 +25,8 @@
 namespace {
 
 const std::string kFlags = " --no-discovery --no-ntp --ntp-loopback ";
-const std::string kValued = " --address --json --send --ids --delay --report-log --ntp-offset "
-                            "--ntp-fault --ntp-log --ready-file ";
+const std::string kValued =
+    " --address --json --send --ids --delay --report-log --ntp-fault --ntp-log --ready-file ";
 std::map<std::string, std::string> g_opt{{"--json", "{}"}};
 std::vector<std::string> g_sends;
 
@@ -45,20 +46,13 @@ std::string framed(uint8_t type, const std::string& payload, size_t lengthField)
     return d + payload;
 }
 
-// "full": the largest valid answer, spaces inside the object filling the payload; "long":
-// that and 8 bytes more, the length field still saying 1024.
-std::string atFullSize(std::string json, bool longer)
+// Every "%n" of the JSON replaced by k, the number of the server on this address, and every
+// "%s" by the --send kind of the answer.
+std::string filled(std::string json, int k, const std::string& kind)
 {
-    json.insert(json.rfind('}'), std::string(discovery::kMaxPayload - json.size(), ' '));
-    return framed(discovery::kTypeReply, json, discovery::kMaxPayload) +
-           std::string(longer ? 8 : 0, ' ');
-}
-
-// The JSON of the k-th of several servers on one address: every "%n" in it replaced by k.
-std::string numbered(std::string json, int k)
-{
-    for (size_t at = json.find("%n"); at != std::string::npos; at = json.find("%n", at))
-        json.replace(at, 2, std::to_string(k));
+    for (const auto& [mark, by] : {std::pair{"%n", std::to_string(k)}, {"%s", kind}})
+        for (size_t at = json.find(mark); at != std::string::npos; at = json.find(mark, at))
+            json.replace(at, 2, by);
     return json;
 }
 
@@ -77,11 +71,14 @@ std::string answer(const std::string& kind, const std::string& json, const std::
     if (is("trailing=")) return framed(kTypeReply, reply + std::string(value(), ' '), reply.size());
     if (kind == "malformed") return framed(kTypeReply, "{\"nonce\":", 9);
     if (kind == "array") return framed(kTypeReply, "[" + reply + "]", reply.size() + 2);
-    if (kind == "full" || kind == "long") return atFullSize(reply, kind == "long");
-    if (kind != "oversize") return {};
-    std::string big = reply;
-    big.insert(big.size() - 1, std::string(1025 - big.size(), ' '));
-    return framed(kTypeReply, big, big.size());
+    // "full": the largest valid answer, spaces inside the object filling the payload; "long":
+    // that and 8 bytes more, the length field still saying 1024; "oversize": 1025 bytes.
+    const bool full = kind == "full" || kind == "long";
+    if (!full && kind != "oversize") return {};
+    std::string padded = reply;
+    padded.insert(padded.rfind('}'), std::string(kMaxPayload + !full - reply.size(), ' '));
+    return framed(kTypeReply, padded + std::string(kind == "long" ? 8 : 0, ' '),
+                  full ? kMaxPayload : padded.size());
 }
 
 // Answers go out of from, the socket of the right address; delayed ones wait on a timer.
@@ -102,7 +99,7 @@ void onDiscovery(QUdpSocket* from, const QNetworkDatagram& d)
             for (const std::string& kind : g_sends)
                 QTimer::singleShot(
                     std::stoi(g_opt["--delay"]), Qt::PreciseTimer,
-                    [=, a = answer(kind, numbered(g_opt["--json"], k), nonce)] { send(a); });
+                    [=, a = answer(kind, filled(g_opt["--json"], k, kind), nonce)] { send(a); });
     } else if (u->type == discovery::kTypeReport) {
         if (g_opt.count("--report-log")) {
             const quint32 to = d.destinationAddress().toIPv4Address();
@@ -115,35 +112,24 @@ void onDiscovery(QUdpSocket* from, const QNetworkDatagram& d)
     }
 }
 
+// Answers with this machine's time, at stratum 2 or, as a fault, 16; in the client's version,
+// its transmit time echoed as the originate, or, as a fault, that with its last bit flipped.
 void onSntp(QUdpSocket* from, const QNetworkDatagram& d)
 {
     const std::string fault = g_opt["--ntp-fault"];
-    const QByteArray data = d.data();
-    const auto* q = reinterpret_cast<const unsigned char*>(data.constData());
+    const QByteArray q = d.data();
     if (g_opt.count("--ntp-log"))
         std::ofstream(g_opt["--ntp-log"], std::ios::app)
             << "request " << d.senderAddress().toString().toStdString() << std::endl;
-    if (data.size() < 48) return;
-    const long long served =
-        QDateTime::currentMSecsSinceEpoch() + std::stoll(g_opt["--ntp-offset"]);
-    unsigned char a[48] = {};
-    const auto put = [&](int at, long long unixMs) { // NTP era 0: seconds since 1900
-        const unsigned long long s = (unixMs / 1000 + 2208988800LL) & 0xFFFFFFFF,
-                                 f = ((unixMs % 1000) << 32) / 1000;
-        for (int i = 0; i < 4; ++i)
-            a[at + i] = (s >> (24 - 8 * i)) & 0xFF, a[at + 4 + i] = (f >> (24 - 8 * i)) & 0xFF;
-    };
-    a[0] = uint8_t((q[0] & 0x38) | 4);
-    a[1] = fault == "unsynchronized" ? 16 : 2;
-    a[2] = q[2];
-    a[3] = uint8_t(-20);
-    std::memcpy(a + 12, "LAB", 3);
-    put(16, served - 1000);
-    std::memcpy(a + 24, q + 40, 8);
-    if (fault == "originate") a[31] ^= 1;
-    put(32, served), put(40, served);
-    from->writeDatagram(reinterpret_cast<const char*>(a), 48, d.senderAddress(),
-                        quint16(d.senderPort()));
+    if (q.size() < kNtpPacketLength) return;
+    QByteArray a(kNtpPacketLength, '\0');
+    a[0] = char((q[0] & 0x38) | 4);
+    a[1] = char(fault == "unsynchronized" ? 16 : 2);
+    a.replace(24, 8, q.mid(40, 8));
+    if (fault == "originate") a[31] = char(a[31] ^ 1);
+    const quint64 now = ntpTimestampFromUtcMs(QDateTime::currentMSecsSinceEpoch());
+    qToBigEndian(now, a.data() + 32), qToBigEndian(now, a.data() + 40);
+    from->writeDatagram(a, d.senderAddress(), quint16(d.senderPort()));
 }
 
 } // namespace
@@ -166,9 +152,8 @@ int main(int argc, char** argv)
     }
     if (g_sends.empty()) g_sends.push_back("reply");
     // Defaults, and the numbers must be numbers, or no start.
-    g_opt.insert(
-        {{"--ntp-fault", "none"}, {"--ids", "1"}, {"--delay", "0"}, {"--ntp-offset", "0"}});
-    std::stoi(g_opt["--ids"]), std::stoi(g_opt["--delay"]), std::stoll(g_opt["--ntp-offset"]);
+    g_opt.insert({{"--ntp-fault", "none"}, {"--ids", "1"}, {"--delay", "0"}});
+    std::stoi(g_opt["--ids"]), std::stoi(g_opt["--delay"]);
     for (int s : {SIGTERM, SIGINT})
         std::signal(s, [](int) { _exit(0); });
 
@@ -191,9 +176,9 @@ int main(int argc, char** argv)
         onDiscovery(d.destinationAddress().isLoopback() ? &wildcard : &unicast, d);
     });
     listen(unicast, own, discovery::kDiscoveryPort, [&](auto d) { onDiscovery(&unicast, d); });
-    if (!g_opt.count("--no-ntp")) listen(sntp, own, 123, [&](auto d) { onSntp(&sntp, d); });
+    if (!g_opt.count("--no-ntp")) listen(sntp, own, kNtpPort, [&](auto d) { onSntp(&sntp, d); });
     if (!g_opt.count("--no-ntp") && g_opt.count("--ntp-loopback"))
-        listen(sntpLoop, QHostAddress::LocalHost, 123, [&](auto d) { onSntp(&sntpLoop, d); });
+        listen(sntpLoop, QHostAddress::LocalHost, kNtpPort, [&](auto d) { onSntp(&sntpLoop, d); });
     if (g_opt.count("--ready-file")) std::ofstream(g_opt["--ready-file"]) << getpid() << "\n";
     return app.exec();
 }

@@ -2,8 +2,8 @@
 // a UDP peer on loopback, and the SNTP answers such a peer gives.
 #pragma once
 
-#include "net/sntp.h"
 #include "clock/timesource.h"
+#include "net/sntp.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -49,10 +49,6 @@ struct Peer : QObject
     }
     void send(int i, const QByteArray& bytes) { socket.writeDatagram(got.at(i).makeReply(bytes)); }
     quint16 port() const { return socket.localPort(); }
-    qint64 requestTime(int i) const // the request's transmit time: the answer's originate
-    {
-        return utcMsFromNtpTimestamp(qFromBigEndian<quint64>(got.at(i).data().constData() + 40));
-    }
 
     QUdpSocket socket;
     QList<QNetworkDatagram> got;
@@ -65,10 +61,12 @@ struct SntpPeer : Peer
     explicit SntpPeer(const TimeSource& time, const char* address = "127.0.0.1", quint16 port = 0)
         : Peer(address, port)
     {
-        reply = [this, &time](int i) {
+        reply = [this, &time](int i) { // the request's transmit time is the answer's originate
+            const qint64 t1 =
+                utcMsFromNtpTimestamp(qFromBigEndian<quint64>(got[i].data().constData() + 40));
             const qint64 now = time.utcNowMs() + offsetMs;
             for (int n = 0; !silent && n <= copies; ++n)
-                send(i, sntpAnswer(requestTime(i), now + 100 * n, now + 100 * n));
+                send(i, sntpAnswer(t1, now + 100 * n, now + 100 * n));
         };
     }
     qint64 offsetMs = 0; // this peer's clock minus the test's system clock
