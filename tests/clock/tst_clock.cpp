@@ -16,6 +16,8 @@ namespace {
 using S = ClockState;
 constexpr qint64 kT1 = 1'700'000'000'123;
 constexpr qint64 kNtpZeroMs = -2'208'988'800'000; // 1900: every bit of the timestamp 0
+constexpr qint64 kRejected = 777;
+enum Flag { WentBack = 1, Asks = 2 };
 
 QByteArray framed(char type, const QByteArray& payload, int lengthError = 0)
 {
@@ -67,31 +69,41 @@ private slots:
 
     void cleanup() { w.reset(), ntp.reset(), second.reset(), reports.reset(); }
 
-    void judge()
+    void judge_data()
     {
+        QTest::addColumn<ClockInputs>("in");
+        QTest::addColumn<ClockState>("state");
+        QTest::addColumn<bool>("wentBack"); // the server went back with the clock
+        QTest::addColumn<bool>("asks");     // for a system sync, coming from Sync
+        const auto row = [](const char* what, ClockInputs in, S state, int flags = 0) {
+            QTest::newRow(what) << in << state << bool(flags & WentBack) << bool(flags & Asks);
+        };
         const qint64 t = kT1, behind = t + 2001, min = std::numeric_limits<qint64>::min();
-        QStringList got; // each verdict, with " back" where the server went back
-        for (const ClockInputs& in : QList<ClockInputs>{
-                 {1, false, 0, 0},           // never synced, however small the clock
-                 {1, true, 0, -5},           // a negative last sync is never
-                 {t, true, 0, t + 2000},     // 2 s behind the last sync is not wrong
-                 {t, true, 500, behind},     // 1 ms more is, and the server agrees
-                 {t, true, 501, behind},     // it does not
-                 {t, false, 0, behind},      // wrong even while the server is silent
-                 {t, true, 500, 0},          // the sync tolerance, both ways
-                 {t, true, -500, t - 1},     //
-                 {t, true, 501, 0},          //
-                 {t, true, -501, 0},         //
-                 {t, true, min, 0},          // the most negative offset has a magnitude too
-                 {t, false, 9999, t + 1500}, // silent after a sync, whatever the offset
-             })
-            got << clockStateWord(judgeClock(in)) + (serverWentBackwards(in) ? " back" : "");
-        QCOMPARE(got.join(", "),
-                 "none, sync, sync, wrong back, wrong, wrong, sync, sync, off, off, off, lost");
-        QVERIFY(!shouldAskOsToSync(S::Sync, S::Wrong, {kT1, false, 0, 0})); // nobody to sync with
+        // The inputs: now, answered, offset, last sync.
+        row("never synced, however small the clock", {1, false, 0, 0}, S::None);
+        row("a negative last sync is never", {1, true, 0, -5}, S::Sync);
+        row("2 s behind the last sync is not wrong", {t, true, 0, t + 2000}, S::Sync);
+        row("1 ms more is, and the server agrees", {t, true, 500, behind}, S::Wrong,
+            WentBack | Asks);
+        row("the server does not", {t, true, 501, behind}, S::Wrong, Asks);
+        row("wrong with the server silent: nobody to ask", {t, false, 0, behind}, S::Wrong);
+        row("the sync tolerance ahead", {t, true, 500, 0}, S::Sync);
+        row("the sync tolerance behind", {t, true, -500, t - 1}, S::Sync);
+        row("1 ms ahead of it", {t, true, 501, 0}, S::Off, Asks);
+        row("1 ms behind it", {t, true, -501, 0}, S::Off, Asks);
+        row("the most negative offset has a magnitude too", {t, true, min, 0}, S::Off, Asks);
+        row("silent after a sync, whatever the offset", {t, false, 9999, t + 1500}, S::Lost);
     }
 
-    void sntp()
+    void judge()
+    {
+        QFETCH(ClockInputs, in);
+        QTEST(judgeClock(in), "state");
+        QTEST(serverWentBackwards(in), "wentBack");
+        QTEST(shouldAskOsToSync(S::Sync, judgeClock(in), in), "asks");
+    }
+
+    void ntpTimestamps()
     {
         // Seconds 3,908,988,800 and fraction 528,280,977.
         QCOMPARE(ntpRequest(kT1).toHex(), "23" + QByteArray(78, '0') + "e8fe6f801f7ced91");
@@ -99,33 +111,43 @@ private slots:
         for (qint64 ms : {kT1, kT1 - 122, kT1 + 876, qint64(0), qint64(2'085'978'495'999),
                           qint64(2'085'978'496'000), qint64(2'208'988'800'500)})
             QCOMPARE(utcMsFromNtpTimestamp(ntpTimestampFromUtcMs(ms)), ms);
-        // The offset of each answer to the request sent at t1; 777 stays where it is rejected.
+    }
+
+    // Answers to the request sent at t1, received 80 ms later.
+    void ntpAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<qint64>("offset"); // kRejected: not accepted
         const qint64 t1 = kT1, t4 = kT1 + 80;
         const QByteArray ok = sntpAnswer(t1, t1 + 40, t4 - 40);
-        QStringList got;
-        for (const QByteArray& d : {
-                 ok,                                   // symmetric delay: 0
-                 ok.left(47),                          // too short
-                 ok + "more",                          // longer: the first 48 read
-                 sntpAnswer(t1, t1, t4, 0xE4),         // leap 3
-                 sntpAnswer(t1, t1, t4, 0x1C),         // version 3 server
-                 sntpAnswer(t1, t1, t4, 0x23),         // client mode
-                 sntpAnswer(t1, t1, t4, 0x24, 0),      // stratum 0
-                 sntpAnswer(t1, t1, t4, 0x24, 15),     // the last stratum with a time
-                 sntpAnswer(t1, t1, t4, 0x24, 16),     // unsynchronized
-                 sntpAnswer(t1, t1, t4, 0x24, 255),    //
-                 sntpAnswer(t1, t1, kNtpZeroMs),       // no transmit time
-                 sntpAnswer(t1 + 1, t1, t4),           // answers a request 1 ms later
-                 sntpAnswer(t1, t1 + 1001, t4 + 1000), // 2001 / 2 truncated
-                 sntpAnswer(t1, t1 - 1001, t4 - 1001), // both 1001 below
-                 sntpAnswer(t1, t1 - 1001, t4 - 1000), // -2001 / 2 toward zero
-             }) {
-            qint64 offset = 777;
-            const bool accepted = ntpAnswer(d, t1, t4, &offset);
-            QCOMPARE(ntpAnswer(d, t1, t4, nullptr), accepted);
-            got << QString::number(offset);
-        }
-        QCOMPARE(got.join(' '), "0 777 0 777 0 777 777 0 777 777 777 777 1000 -1001 -1000");
+        const auto row = [](const char* what, const QByteArray& d, qint64 offset) {
+            QTest::newRow(what) << d << offset;
+        };
+        row("symmetric delay", ok, 0);
+        row("too short", ok.left(47), kRejected);
+        row("longer: the first 48 bytes read", ok + "more", 0);
+        row("leap 3", sntpAnswer(t1, t1, t4, 0xE4), kRejected);
+        row("version 3 server", sntpAnswer(t1, t1, t4, 0x1C), 0);
+        row("client mode", sntpAnswer(t1, t1, t4, 0x23), kRejected);
+        row("stratum 0", sntpAnswer(t1, t1, t4, 0x24, 0), kRejected);
+        row("the last stratum with a time", sntpAnswer(t1, t1, t4, 0x24, 15), 0);
+        row("stratum 16: unsynchronized", sntpAnswer(t1, t1, t4, 0x24, 16), kRejected);
+        row("stratum 255", sntpAnswer(t1, t1, t4, 0x24, 255), kRejected);
+        row("no transmit time", sntpAnswer(t1, t1, kNtpZeroMs), kRejected);
+        row("an answer to a request 1 ms later", sntpAnswer(t1 + 1, t1, t4), kRejected);
+        row("2001 / 2 truncated", sntpAnswer(t1, t1 + 1001, t4 + 1000), 1000);
+        row("both 1001 below", sntpAnswer(t1, t1 - 1001, t4 - 1001), -1001);
+        row("-2001 / 2 toward zero", sntpAnswer(t1, t1 - 1001, t4 - 1000), -1000);
+    }
+
+    void ntpAnswers()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(qint64, offset);
+        qint64 got = kRejected; // a rejected answer leaves it alone
+        QCOMPARE(ntpAnswer(answer, kT1, kT1 + 80, &got), offset != kRejected);
+        QCOMPARE(ntpAnswer(answer, kT1, kT1 + 80, nullptr), offset != kRejected);
+        QCOMPARE(got, offset);
     }
 
     // Every state in one run, as the timers would drive it: a tick a second, a probe every
@@ -165,21 +187,16 @@ private slots:
                 w->setServer("127.0.0.2", ""); // the same server: only the name changes
                 QCOMPARE(w->serverLabel(), "127.0.0.2");
             }
-            if (s == 135) { // the answer of 25,000 ms ago still counts, one ms older it does not
-                QVERIFY(w->inputs().answered);
-                time.advance(1);
-                QVERIFY(!w->inputs().answered);
-                time.advance(-1);
-            }
             if (s % 10 == 0) request(*server, [&] { w->probeNow(); });
             if (stored() != saved.last()) saved << stored();
         }
         time.advance(60'000); // no ask from a server on this computer that is not steady
+        w->serverSteady = false;
         request(*second, [&] { w->probeNow(); });
-        for (bool steady : {false, true}) {
-            w->serverSteady = steady;
-            QVERIFY(QMetaObject::invokeMethod(w.get(), "onTick"));
-        }
+        QVERIFY(QMetaObject::invokeMethod(w.get(), "onTick"));
+        log << at("steady");
+        w->serverSteady = true;
+        QVERIFY(QMetaObject::invokeMethod(w.get(), "onTick"));
         w.reset(); // says farewell
         saved << stored();
         make(); // again: the last sync and the id are kept
@@ -189,13 +206,14 @@ private slots:
         QCOMPARE(w->state, S::None);
         saved << stored();
         QCOMPARE(log, (QStringList{"sync@0", "lost@40", "sync@40", "ask@40", "lost@136", "sync@140",
-                                   "ask@140", "off@160", "ask@201", "wrong@205", "ask@265"}));
+                                   "ask@140", "off@160", "ask@201", "wrong@205", "steady@265",
+                                   "ask@265"}));
         // Saved every 30 s in sync, exactly on the way out, and as none once forgotten.
         QCOMPARE(saved, (QList<qint64>{0, 30'000, 60'000, 90'000, 120'000, 150'000, 160'000, -t0}));
         // A report when switched on, one at every change, one farewell; the lost one at 40 s
         // had no server to go to.
         QTRY_COMPARE(reports->got.size(), 7);
-        QStringList reported{""};
+        QStringList reported{""}; // as the text below begins
         for (const QNetworkDatagram& d : reports->got) {
             QCOMPARE(d.data().left(8), framed(4, d.data().mid(8)).left(8));
             QVERIFY(!d.data().contains('\n')); // compact
@@ -204,25 +222,41 @@ private slots:
             o.remove("name"), o.remove("os");
             reported << QJsonDocument(o).toJson(QJsonDocument::Compact);
         }
-        QCOMPARE(reported.join('\n'), QString(R"(
+        QCOMPARE(reported, QString(R"(
 {"last_sync":1699999999,"offset_ms":0,"server":"127.0.0.1","state":"sync","t":1699999999999,"ver":"1.7.0"}
 {"last_sync":1700000039,"offset_ms":0,"server":"127.0.0.2","state":"sync","t":1700000039999,"ver":"1.7.0"}
 {"last_sync":1700000134,"server":"127.0.0.2","state":"lost","t":1700000135999,"ver":"1.7.0"}
 {"last_sync":1700000139,"offset_ms":0,"server":"127.0.0.2","state":"sync","t":1700000139999,"ver":"1.7.0"}
 {"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"off","t":1700000159999,"ver":"1.7.0"}
 {"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"wrong","t":1699996604999,"ver":"1.7.0"}
-{"bye":true,"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"wrong","t":1699996664999,"ver":"1.7.0"})"));
+{"bye":true,"last_sync":1700000159,"offset_ms":800,"server":"127.0.0.2","state":"wrong","t":1699996664999,"ver":"1.7.0"})")
+                               .split('\n'));
     }
 
-    // How reports are made, which heard answers count, and for how long.
-    void beacon()
+    // With nothing asked no answer counts, not even one to a request sent in 1970; an answer
+    // counts for 25,000 ms, not one ms longer.
+    void answerCounts()
+    {
+        make();
+        request(*ntp, [&] { w->setServer("127.0.0.1", "Here"); });
+        ntp->send(0, sntpAnswer(0, time.utc + 5000, time.utc + 5000));
+        QTest::qWait(100);
+        QCOMPARE(w->inputs().offsetMs, 0);
+        time.advance(25'000);
+        QVERIFY(w->inputs().answered);
+        time.advance(1);
+        QVERIFY(!w->inputs().answered);
+    }
+
+    // The host name a report gives, which heard answers are for this watcher, and the largest
+    // report: a payload of 1024 bytes is framed, one of 1025 is not.
+    void reportTexts()
     {
         QStringList names;
         for (const char* h : {"mac.local", "mac.LOCAL", "mac.localdomain", "a.local.local"})
             names << ClockWatcher::reportHostName(h);
         QCOMPARE(names, (QStringList{"mac", "mac.LOCAL", "mac.localdomain", "a.local"}));
         make();
-        const int length = int(w->beaconJson(false).size());
         const QByteArray id = QSettings().value("clientId").toString().toUtf8(),
                          mine = "{\"id\":\"" + id + "\"}";
         QList<bool> heard;
@@ -231,9 +265,23 @@ private slots:
                                     framed(5, R"({"id":7})"), framed(5, R"({"id":)")})
             heard << w->isHeardForMe(d);
         QCOMPARE(heard, (QList<bool>{true, false, false, false, false, false}));
+        const int length = int(w->beaconJson(false).size());
+        for (int extra : {0, 1}) {
+            w.reset();
+            QSettings().setValue("clientId", QString(36 + 1024 - length + extra, 'x'));
+            make();
+            QCOMPARE(w->beaconPacket(false).size(), extra ? 0 : 1032);
+        }
+    }
+
+    // A heard answer of the largest size counts for 90 s, and only while reporting.
+    void heardFor90s()
+    {
+        make();
         ntp->silent = true; // nothing changes the state: only the switches send reports
         // Each report is answered twice: longer than the largest datagram, then at its size.
-        const QByteArray full = mine.chopped(1).leftJustified(1023, ' ') + '}';
+        const QByteArray full = "{\"id\":\"" + QSettings().value("clientId").toString().toUtf8() +
+                                "\"" + QByteArray(1024 - 46, ' ') + '}';
         reports->reply = [this, full](int i) {
             reports->send(i, framed(5, full + QByteArray(8, ' '), -8));
             reports->send(i, framed(5, full));
@@ -252,13 +300,11 @@ private slots:
         QVERIFY(w->reportHeard());
         time.advance(1);
         QVERIFY(!w->reportHeard());
-        for (int extra : {0, 1}) { // a payload of 1024 bytes is framed, one of 1025 is not
-            w.reset();
-            QSettings().setValue("clientId", QString(36 + 1024 - length + extra, 'x'));
-            make();
-            QCOMPARE(w->beaconPacket(false).size(), extra ? 0 : 1032);
-        }
-        QTRY_COMPARE(reports->got.size(), 4); // report, one farewell, report, farewell at the end
+        QSignalSpy late(w.get(), &ClockWatcher::changed);
+        w->setReporting(false);               // the answer to the farewell counts for nothing
+        QTRY_COMPARE(reports->got.size(), 4); // report, one farewell, report, farewell
+        QTest::qWait(100);
+        QCOMPARE(late.count(), 1); // the switch alone
     }
 };
 
