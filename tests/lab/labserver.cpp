@@ -102,9 +102,11 @@ void onDiscovery(QUdpSocket* from, const QNetworkDatagram& d)
                     [=, a = answer(kind, filled(g_opt["--json"], k, kind), nonce)] { send(a); });
     } else if (u->type == discovery::kTypeReport) {
         if (g_opt.count("--report-log")) {
-            const quint32 to = d.destinationAddress().toIPv4Address();
+            const QHostAddress to = d.destinationAddress();
             std::ofstream(g_opt["--report-log"], std::ios::app)
-                << ((to & 0xFF) == 0xFF ? "broadcast " : "unicast ") << u->payload << std::endl;
+                << (to.toIPv4Address() % 256 == 255 ? "broadcast " + to.toString().toStdString()
+                                                    : "unicast")
+                << " " << u->payload << std::endl;
         }
         if (!payload.is_object()) return;
         const std::string body = nlohmann::json{{"id", payload.value("id", "")}}.dump();
@@ -122,13 +124,16 @@ void onSntp(QUdpSocket* from, const QNetworkDatagram& d)
         std::ofstream(g_opt["--ntp-log"], std::ios::app)
             << "request " << d.senderAddress().toString().toStdString() << std::endl;
     if (q.size() < kNtpPacketLength) return;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     QByteArray a(kNtpPacketLength, '\0');
     a[0] = char((q[0] & 0x38) | 4);
     a[1] = char(fault == "unsynchronized" ? 16 : 2);
+    a.replace(12, 3, "LAB"); // the reference clock, read a second ago
+    qToBigEndian(ntpTimestampFromUtcMs(now - 1000), a.data() + 16);
     a.replace(24, 8, q.mid(40, 8));
     if (fault == "originate") a[31] = char(a[31] ^ 1);
-    const quint64 now = ntpTimestampFromUtcMs(QDateTime::currentMSecsSinceEpoch());
-    qToBigEndian(now, a.data() + 32), qToBigEndian(now, a.data() + 40);
+    for (int at : {32, 40})
+        qToBigEndian(ntpTimestampFromUtcMs(now), a.data() + at);
     from->writeDatagram(a, d.senderAddress(), quint16(d.senderPort()));
 }
 
