@@ -155,12 +155,12 @@ bool ClockHistory::open()
 bool ClockHistory::inspect(QString* why)
 {
     db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    QSqlQuery q(db_);
     qint64 values[3] = {};
     const char* const asks[3] = {"PRAGMA application_id", "PRAGMA user_version",
                                  "SELECT count(*) FROM sqlite_master"};
     bool read = db_.open();
     QString reason = db_.lastError().text();
+    QSqlQuery q(db_);
     for (int i = 0; read && i < 3; ++i) {
         read = q.exec(QLatin1String(asks[i])) && q.next();
         if (read)
@@ -251,6 +251,7 @@ bool ClockHistory::addSample(const HistorySample& s)
         ok = why.isEmpty();
     }
     if (!commit(ok ? QString() : why)) return false;
+    error_.clear(); // a full disk, say, that has room again
     lastSampleMs_ = s.utcMs;
     emit added();
     return true;

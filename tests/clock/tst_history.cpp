@@ -258,6 +258,7 @@ private slots:
         FakeTime time;
         SntpPeer peer(time);
         peer.offsetMs = 1234;
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
         ClockHistory h(ClockHistory::defaultPath());
         QVERIFY(h.path().endsWith("/history.sqlite"));
         ClockWatcher w(ClockWatcher::Seam{&time, peer.port()}, nullptr);
@@ -271,7 +272,6 @@ private slots:
                            "(127.0.0.1)\"\r\n"
                            "2023-11-14T22:13:19.999Z,,,,,,off,,state,from none\r\n"
                            "2023-11-14T22:13:19.999Z,,,,,,off,,sync now,\r\n");
-        QFile::remove(h.path());
     }
 };
 
