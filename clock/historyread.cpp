@@ -78,14 +78,20 @@ HistoryChart ClockHistory::chart(qint64 fromMs, qint64 toMs, int columns) const
                         : widthMs >= kPeriodMs ? kPeriodMs
                         : widthMs >= kMinuteMs ? kMinuteMs
                                                : 0;
-    const QString column =
-        QStringLiteral("max(0, (t - %1) * %2 / %3)").arg(fromMs).arg(columns).arg(range);
-    // Rows that begin before the range but reach into it count in its first column.
+    // A row counts in the column of its middle; one that reaches over an edge of the range,
+    // in the column at that edge.
+    auto column = [&](const char* moment) {
+        return QStringLiteral("max(0, min(%1 - 1, (%2 - %3) * %1 / %4))")
+            .arg(columns)
+            .arg(QLatin1String(moment))
+            .arg(fromMs)
+            .arg(range);
+    };
     const QString summary =
         QStringLiteral("SELECT %1 AS c, sum(n), min(min_us), max(max_us), sum(sum_us),"
                        " max(max_delay_us), max(state) FROM summary WHERE span = %2 AND t >= %3"
                        " AND t < %4 GROUP BY c")
-            .arg(column);
+            .arg(column("t + span / 2"));
     QStringList sql;
     if (span >= kPeriodMs) {
         sql << summary.arg(span).arg(fromMs - span + 1).arg(toMs);
@@ -99,7 +105,7 @@ HistoryChart ClockHistory::chart(qint64 fromMs, qint64 toMs, int columns) const
             sql << QStringLiteral("SELECT %1 AS c, count(*), min(offset_us), max(offset_us),"
                                   " sum(offset_us), max(delay_us), max(state) FROM sample"
                                   " WHERE t >= %2 AND t < %3 GROUP BY c")
-                       .arg(column)
+                       .arg(column("t"))
                        .arg(qMax(fromMs, rawFrom))
                        .arg(toMs);
     }
