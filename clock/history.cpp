@@ -21,7 +21,7 @@ const char* const kSchema[] = {
     "CREATE INDEX sample_t ON sample(t)",
     // Kept up to date with every sample, so that no reader walks the raw samples of a long
     // range: 1-minute rows while the raw samples last, 5-minute rows (the record once the
-    // raw samples are gone) and hourly rows.
+    // raw samples are gone), hourly and 6-hourly rows.
     "CREATE TABLE summary(span INTEGER NOT NULL, t INTEGER NOT NULL, n INTEGER NOT NULL,"
     " min_us INTEGER NOT NULL, max_us INTEGER NOT NULL, sum_us INTEGER NOT NULL,"
     " max_delay_us INTEGER NOT NULL, state INTEGER NOT NULL, PRIMARY KEY(span, t)) WITHOUT ROWID",
@@ -232,7 +232,7 @@ bool ClockHistory::addSample(const HistorySample& s)
     in.addBindValue(qint32(s.state));
     bool ok = in.exec();
     QString why = in.lastError().text();
-    for (const qint64 span : {kMinuteMs, kPeriodMs, kHourMs}) {
+    for (const qint64 span : {kMinuteMs, kPeriodMs, kHourMs, kSixHoursMs}) {
         QSqlQuery& sum = addToSummary_;
         sum.addBindValue(span), sum.addBindValue(floorTo(s.utcMs, span));
         for (int i = 0; i < 3; ++i) // the minimum, the maximum and the sum of one

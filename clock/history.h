@@ -99,12 +99,13 @@ class ClockHistory : public QObject
 
 public:
     // Raw samples and their 1-minute summaries are kept this long; the 5-minute summaries
-    // (the record from then on) and the hourly ones (for long ranges) much longer.
+    // (the record from then on) and the hourly and 6-hourly ones (for long ranges) much longer.
     static constexpr qint64 kRawKeepMs = 7 * 86'400'000LL;
     static constexpr qint64 kSummaryKeepMs = 400 * 86'400'000LL;
     static constexpr qint64 kMinuteMs = 60'000;
     static constexpr qint64 kPeriodMs = 300'000;
     static constexpr qint64 kHourMs = 3'600'000;
+    static constexpr qint64 kSixHoursMs = 21'600'000;
 
     // Opens (or makes) the file; never fails outright: error() then says why nothing is kept.
     explicit ClockHistory(const QString& path = defaultPath(), QObject* parent = nullptr);

@@ -74,7 +74,8 @@ HistoryChart ClockHistory::chart(qint64 fromMs, qint64 toMs, int columns) const
     // The coarsest rows no wider than a column, so that a column's band is exact to within a
     // row and no range reads more than about ten thousand rows. Where the raw samples and
     // the 1-minute rows are gone, the 5-minute rows stand in.
-    const qint64 span = widthMs >= kHourMs     ? kHourMs
+    const qint64 span = widthMs >= kSixHoursMs ? kSixHoursMs
+                        : widthMs >= kHourMs   ? kHourMs
                         : widthMs >= kPeriodMs ? kPeriodMs
                         : widthMs >= kMinuteMs ? kMinuteMs
                                                : 0;

@@ -194,7 +194,7 @@ private slots:
                 "2023-11-22T22:13:20.123Z,,,,,,off,,sync now,\r\n"
                 "2023-11-22T22:13:20.124Z,1234567,812,,,,off,'=cmd|' /C calc'!A0,,\r\n"
                 "2023-11-22T22:13:30.124Z,-2,1,,,,wrong,\"host\nname\",,\r\n");
-        // The chart of the same: 10-s columns of raw samples, day-wide ones of hourly rows.
+        // The chart of the same: 10-s columns of raw samples, day-wide ones of 6-hourly rows.
         h.addEvent({t + 8 * kDay + 5000, HistoryEventKind::State, ClockState::Wrong, ""});
         h.addEvent({t + 8 * kDay + 9000, HistoryEventKind::Quit, ClockState::Wrong, ""});
         auto chart = [&h](qint64 from, qint64 to, int n) {
@@ -215,9 +215,10 @@ private slots:
             chart(t + 8 * kDay - 30'000, t + 8 * kDay + 30'000, 6),
             "3:1x1234567..1234567, 4:1x-2..-2, wrong 35000..39000, none unwatched 39000..60000, "
             "gap 0..30001");
-        QCOMPARE(chart(t - kDay, t + 9 * kDay, 10),
-                 "1:3x-1500..-1486, 9:2x-2..1234567, wrong 777605000..777609000, none unwatched "
-                 "777609000..864000000, gap 86420000..777600001, gap 777610001..864000000");
+        const qint64 day0 = kT0 / kDay * kDay - kDay; // 6-hourly rows fit days exactly
+        QCOMPARE(chart(day0, day0 + 10 * kDay, 10),
+                 "1:3x-1500..-1486, 9:2x-2..1234567, wrong 857605123..857609123, none unwatched "
+                 "857609123..864000000, gap 166420123..857600124, gap 857610124..864000000");
     }
 
     // Files that are not a history to write: each says why and stays as it was.
