@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLocalServer>
+#include <QNetworkProxyFactory>
 
 int main(int argc, char** argv)
 {
@@ -9,9 +10,11 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tessavel Veridir"));
     QApplication::setApplicationVersion(QStringLiteral(TV_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Ondavix"));
+    // Broadcasts and SNTP on the local network never go through a proxy: asking the system
+    // for one costs a thread and its proxy library's setup at every socket's bind.
+    QNetworkProxyFactory::setUseSystemConfiguration(false);
     QLocalServer* server = nullptr;
-    if (!ClientApp::claimSingleInstance(&server))
-        return 0; // the running copy shows itself
+    if (!ClientApp::claimSingleInstance(&server)) return 0; // the running copy shows itself
     ClientApp client(launchedAtLogin(QApplication::arguments()));
     client.adoptSingleInstance(server);
     return QApplication::exec();
