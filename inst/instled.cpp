@@ -180,6 +180,13 @@ void InstLed::paintEvent(QPaintEvent* event)
     }
 }
 
+void InstLed::hideEvent(QHideEvent* event)
+{
+    // A window put away to the menu bar keeps no pictures of its figures.
+    m_pictures.clear();
+    QWidget::hideEvent(event);
+}
+
 void InstLed::paintGlyph(QPainter& p, QChar c, const QColor& lit, double b) const
 {
     const double w = advance(c);
