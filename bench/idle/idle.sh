@@ -76,7 +76,7 @@ wait_for() { # up to $1 seconds
 # The user's world: a home with the settings of someone keeping watch, and the setup's job
 # property list as the tool leaves it in self-test mode, following chronyd.
 home="$root/home"
-mkdir -p "$home/.config/Ondavix" "$root/run" "$root/Library/LaunchDaemons"
+mkdir -p "$home/.config/Ondavix" "$root/run" "$root/tmp" "$root/Library/LaunchDaemons"
 printf '[menuBar]\nwatch=true\n\n[server]\naddress=%s\nname=Studio clock\n' "$LAB_SERVER" \
   >"$home/.config/Ondavix/Tessavel Veridir.conf"
 cat >"$root/Library/LaunchDaemons/com.tessavel.connect.selftest.plist" <<EOF
@@ -88,7 +88,7 @@ cat >"$root/Library/LaunchDaemons/com.tessavel.connect.selftest.plist" <<EOF
 <string>--server</string><string>$LAB_SERVER</string></array>
 </dict></plist>
 EOF
-chown -R "$user:" "$root" && chmod 700 "$home" "$root/run"
+chown -R "$user:" "$root" && chmod 700 "$home" "$root/run" "$root/tmp"
 
 # chronyd's host also answers discovery and beacon reports, as a time server of ours would.
 ip netns exec "$LAB_SERVER_NS" "$labserver" --address "$LAB_SERVER" --no-ntp \
@@ -112,12 +112,13 @@ for who in ours bare; do
   keep $!
 done
 
-# Starts a program as the user on the display of $1; its process id lands in $spawned.
+# Starts a program as the user on the display of $1; its process id lands in $spawned. A
+# temporary folder of its own keeps the application's one-copy socket apart from any other.
 spawn() {
   local who=$1
   shift
   setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups -- \
-    env TESSAVEL_CONNECT_TEST_ROOT="$root" HOME="$home" XDG_RUNTIME_DIR="$root/run" \
+    env TESSAVEL_CONNECT_TEST_ROOT="$root" HOME="$home" XDG_RUNTIME_DIR="$root/run" TMPDIR="$root/tmp" \
     DISPLAY="${display[$who]}" QT_QPA_PLATFORM=xcb QT_FONT_DPI=72 "$@" >>"$root/$who.log" 2>&1 &
   spawned=$!
   keep "$spawned"
