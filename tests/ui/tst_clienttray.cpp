@@ -28,6 +28,8 @@ struct Tray
     }
 };
 
+Q_DECLARE_METATYPE(LampLook)
+
 class TestClientTray : public QObject
 {
     Q_OBJECT
@@ -62,6 +64,37 @@ private slots:
             for (double a = 1.6; a < 5.9; a += 0.2)
                 QCOMPARE(two.pixelColor(27.2 + 9 * std::cos(a), 25.8 + 9 * std::sin(a)).alpha(), 0);
         }
+    }
+    void looks_data()
+    {
+        QTest::addColumn<LampLook>("first");
+        QTest::addColumn<LampLook>("then");
+        QTest::addColumn<bool>("same");
+        const LampLook sync{ClockState::Sync, true, true, true};
+        QTest::newRow("asked again: the same icon") << sync << sync << true;
+        QTest::newRow("dimmed: another")
+            << sync << LampLook{ClockState::Sync, false, true, true} << false;
+        QTest::newRow("light bar: another")
+            << sync << LampLook{ClockState::Sync, true, false, true} << false;
+        QTest::newRow("lost: another") << sync << LampLook{ClockState::Lost, true, true} << false;
+        QTest::newRow("words outside wrong draw nothing")
+            << sync << LampLook{ClockState::Sync, true, true, false} << true;
+        QTest::newRow("wrong without words: another")
+            << LampLook{ClockState::Wrong, true, true, true} << LampLook{ClockState::Wrong}
+            << false;
+        QTest::newRow("an unknown number draws as none")
+            << LampLook{ClockState(9), false} << LampLook{ClockState::None, false} << true;
+    }
+    void looks()
+    {
+        QFETCH(LampLook, first);
+        QFETCH(LampLook, then);
+        QFETCH(bool, same);
+        const auto look = [](const LampLook& l) {
+            return lampLook(l.state, l.lit, l.darkBar, l.words);
+        };
+        QCOMPARE(look(first) == look(then), same);
+        QCOMPARE(lampIcon(first).cacheKey() == lampIcon(then).cacheKey(), same);
     }
     void wordsOnlyWhereTheBarMakesRoom()
     {
