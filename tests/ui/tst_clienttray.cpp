@@ -21,6 +21,8 @@ struct Tray
         watcher->setServer(address, name);
         watcher->state = state;
         emit watcher->changed();
+        QCoreApplication::processEvents(); // a burst of changes is drawn once, as the loop comes
+                                           // round
     }
     int lampAlpha() const // at the lamp's centre; the words-free states only
     {
@@ -137,6 +139,7 @@ private slots:
         Tray t;
         t.watcher->lastSyncUtcMs = last;
         t.set(state, server[0], server[1]);
+        emit t.tray.contextMenu()->aboutToShow();
         const QAction* sync = t.actions[5];
         QCOMPARE(t.actions[0]->text() + '|' + t.actions[1]->text() +
                      (sync->isEnabled() ? "|on: " : "|off: ") + sync->toolTip(),
