@@ -410,6 +410,18 @@ private slots:
                  "{timeServer=192.0.2.4,usingNetworkTime=true}");
     }
 
+    // Settings that could not be read at the first setup are not recorded at the next: by then
+    // they are the setup's own.
+    void noRecordLater()
+    {
+        QCOMPARE(install("--server 192.0.2.3").status, 0);
+        QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel));
+        QCOMPARE(install("--server 192.0.2.4").status, 0);
+        QCOMPARE(plistText(m_root->read(kSettings)),
+                 "{timeServer=192.0.2.4,usingNetworkTime=true}");
+        QCOMPARE(ToolHarness::modes({m_root->path(kRecord)}), "-");
+    }
+
     // A writer stopped before its rename leaves "." + name + "." + six letters or digits;
     // install and remove clear those of their own files.
     void leftovers()
