@@ -385,7 +385,9 @@ private slots:
         QCOMPARE(ToolHarness::modes({bin, m_root->stateDir(), syncNow, m_root->jobPlist(),
                                      m_root->path("usr/local/sbin/tessavel-connect")}),
                  "755 755 666 644 -");
-        // Settings that could not be read leave no record; no half-written file is left.
+        // Settings that could not be read leave no record; no half-written file is left once
+        // the job's run at load has ended too.
+        QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel));
         QCOMPARE(QDir(m_root->stateDir()).entryList(QDir::Files | QDir::Hidden),
                  answered ? QStringList({"last-sync", "sync-now"}) : QStringList{"sync-now"});
     }
