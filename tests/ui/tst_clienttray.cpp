@@ -6,7 +6,6 @@
 
 #include <QMenu>
 #include <QSystemTrayIcon>
-#include <QTest>
 
 struct Tray
 {
@@ -75,39 +74,43 @@ private slots:
     void menu_data()
     {
         QTest::addColumn<ClockState>("state");
-        QTest::addColumn<QStringList>("server"); // address, name
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<qint64>("last");
-        QTest::addColumn<QString>("lines"); // status | last sync | sync now and its tooltip
-        const QStringList lab{"192.0.2.7", "Lab"}, epoch{"Last sync Thu 1 Jan, 00:00:00"};
-        const QString take = ": Have this computer take the time from its server now, instead of "
-                             "at its next sync.",
-                      sync = "|on" + take;
-        QTest::newRow("none: bare words")
-            << ClockState::None << lab << 0ll << "No server|Never synced" + sync;
-        QTest::newRow("lost, no server") << ClockState::Lost << QStringList{"", ""} << 1ll
-                                         << "Server not heard|" + epoch[0] + "|off" + take;
-        QTest::newRow("by name") << ClockState::Sync << lab << 1'700'000'000'999ll
-                                 << "In sync · Lab|Last sync Tue 14 Nov, 22:13:20" + sync;
-        QTest::newRow("wrong, by address") << ClockState::Wrong << QStringList{"192.0.2.7", ""}
-                                           << 2ll << "Clock wrong · 192.0.2.7|" + epoch[0] + sync;
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("lastSync");
+        QTest::addColumn<bool>("syncNow"); // offered
+        QTest::addColumn<QString>("tip");
+        const QString never = "Never synced", epoch = "Last sync Thu 1 Jan, 00:00:00";
+        const QString take = "Have this computer take the time from its server now, instead of "
+                             "at its next sync.";
+        QTest::newRow("none: bare words") << ClockState::None << "192.0.2.7"
+                                          << "Lab" << 0ll << "No server" << never << true << take;
+        QTest::newRow("lost, no server") << ClockState::Lost << QString() << QString() << 1ll
+                                         << "Server not heard" << epoch << false << take;
+        QTest::newRow("by name") << ClockState::Sync << "192.0.2.7"
+                                 << "Lab" << 1'700'000'000'999ll << "In sync · Lab"
+                                 << "Last sync Tue 14 Nov, 22:13:20" << true << take;
+        QTest::newRow("wrong, by address") << ClockState::Wrong << "192.0.2.7" << QString() << 2ll
+                                           << "Clock wrong · 192.0.2.7" << epoch << true << take;
         QTest::newRow("its own unsteady server: no sync, and why")
-            << ClockState::Sync << QStringList{"127.0.0.1", "Here"} << 0ll
-            << "In sync · Here|Never synced|off: Not while this computer follows the server it "
-               "runs itself.";
+            << ClockState::Sync << "127.0.0.1"
+            << "Here" << 0ll << "In sync · Here" << never << false
+            << "Not while this computer follows the server it runs itself.";
     }
     void menu()
     {
         QFETCH(ClockState, state);
-        QFETCH(QStringList, server);
+        QFETCH(QString, address);
+        QFETCH(QString, name);
         QFETCH(qint64, last);
-        QFETCH(QString, lines);
         Tray t;
         t.watcher->lastSyncUtcMs = last;
-        t.set(state, server[0], server[1]);
-        const QAction* sync = t.actions[5];
-        QCOMPARE(t.actions[0]->text() + '|' + t.actions[1]->text() +
-                     (sync->isEnabled() ? "|on: " : "|off: ") + sync->toolTip(),
-                 lines);
+        t.set(state, address, name);
+        QTEST(t.actions[0]->text(), "status");
+        QTEST(t.actions[1]->text(), "lastSync");
+        QTEST(t.actions[5]->isEnabled(), "syncNow");
+        QTEST(t.actions[5]->toolTip(), "tip");
         QCOMPARE(t.actions[3]->isVisible(), state == ClockState::Wrong); // show the clock alert
     }
     void pulse()
