@@ -74,43 +74,42 @@ private slots:
     void menu_data()
     {
         QTest::addColumn<ClockState>("state");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("server"); // address, name
         QTest::addColumn<qint64>("last");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("lastSync");
-        QTest::addColumn<bool>("syncNow"); // offered
-        QTest::addColumn<QString>("tip");
+        QTest::addColumn<QStringList>("lines"); // the status, the last sync, sync now's tooltip
+        QTest::addColumn<bool>("syncNow");      // offered
+        const QStringList lab{"192.0.2.7", "Lab"};
         const QString never = "Never synced", epoch = "Last sync Thu 1 Jan, 00:00:00";
         const QString take = "Have this computer take the time from its server now, instead of "
                              "at its next sync.";
-        QTest::newRow("none: bare words") << ClockState::None << "192.0.2.7"
-                                          << "Lab" << 0ll << "No server" << never << true << take;
-        QTest::newRow("lost, no server") << ClockState::Lost << QString() << QString() << 1ll
-                                         << "Server not heard" << epoch << false << take;
-        QTest::newRow("by name") << ClockState::Sync << "192.0.2.7"
-                                 << "Lab" << 1'700'000'000'999ll << "In sync · Lab"
-                                 << "Last sync Tue 14 Nov, 22:13:20" << true << take;
-        QTest::newRow("wrong, by address") << ClockState::Wrong << "192.0.2.7" << QString() << 2ll
-                                           << "Clock wrong · 192.0.2.7" << epoch << true << take;
+        QTest::newRow("none: bare words")
+            << ClockState::None << lab << 0ll << QStringList{"No server", never, take} << true;
+        QTest::newRow("lost, no server") << ClockState::Lost << QStringList{"", ""} << 1ll
+                                         << QStringList{"Server not heard", epoch, take} << false;
+        QTest::newRow("by name") << ClockState::Sync << lab << 1'700'000'000'999ll
+                                 << QStringList{"In sync · Lab", "Last sync Tue 14 Nov, 22:13:20",
+                                                take}
+                                 << true;
+        QTest::newRow("wrong, by address")
+            << ClockState::Wrong << QStringList{"192.0.2.7", ""} << 2ll
+            << QStringList{"Clock wrong · 192.0.2.7", epoch, take} << true;
         QTest::newRow("its own unsteady server: no sync, and why")
-            << ClockState::Sync << "127.0.0.1"
-            << "Here" << 0ll << "In sync · Here" << never << false
-            << "Not while this computer follows the server it runs itself.";
+            << ClockState::Sync << QStringList{"127.0.0.1", "Here"} << 0ll
+            << QStringList{"In sync · Here", never,
+                           "Not while this computer follows the server it runs itself."}
+            << false;
     }
     void menu()
     {
         QFETCH(ClockState, state);
-        QFETCH(QString, address);
-        QFETCH(QString, name);
+        QFETCH(QStringList, server);
         QFETCH(qint64, last);
         Tray t;
         t.watcher->lastSyncUtcMs = last;
-        t.set(state, address, name);
-        QTEST(t.actions[0]->text(), "status");
-        QTEST(t.actions[1]->text(), "lastSync");
-        QTEST(t.actions[5]->isEnabled(), "syncNow");
-        QTEST(t.actions[5]->toolTip(), "tip");
+        t.set(state, server[0], server[1]);
+        const QAction* sync = t.actions[5];
+        QTEST(QStringList({t.actions[0]->text(), t.actions[1]->text(), sync->toolTip()}), "lines");
+        QTEST(sync->isEnabled(), "syncNow");
         QCOMPARE(t.actions[3]->isVisible(), state == ClockState::Wrong); // show the clock alert
     }
     void pulse()

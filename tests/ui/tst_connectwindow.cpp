@@ -9,6 +9,7 @@
 #include "ui/serverlist.h"
 
 #include "discovery/app/discoveryanswer.h"
+#include "discovery/app/serveraddress.h"
 #include "engine/enginepaths.h"
 #include "inst/inststatus.h"
 #include "net/datagram.h"
@@ -64,9 +65,10 @@ struct Window
     }
 };
 
-// What the recording tool answers: done, set up but the server silent, or failing.
-enum class Tool { Done, Silent, Fails };
-enum class Step { Sync, SyncChasingItsOwn, Install, Remove };
+// What the recording tool answers: done, set up but the server silent, or failing; or the
+// password prompt before it cancelled.
+enum class Tool { Done, Silent, Fails, Cancelled };
+enum class Step { Sync, SyncChasingItsOwn, Manual, ManualRefused, Remove };
 
 } // namespace
 
@@ -221,10 +223,11 @@ private slots:
     {
         QTest::addColumn<Step>("step");
         QTest::addColumn<Tool>("tool");
-        QTest::addColumn<QString>("ran");    // the tool's words; empty: it did not run
+        QTest::addColumn<QString>("ran");    // the tool's words; none: it did not run
         QTest::addColumn<QString>("status"); // the status line
-        QTest::addColumn<QString>("box");    // the box after any question; empty: none
+        QTest::addColumn<QString>("box");    // the box after any question; none: no box
         const QString sync = "install --server 192.0.2.9", none;
+        const QString manual = "install --server 10.0.0.5";
         QTest::newRow("sync now through the password prompt")
             << Step::Sync << Tool::Done << sync << "Synced with 192.0.2.9." << none;
         QTest::newRow("sync now, the server silent")
@@ -235,11 +238,15 @@ private slots:
         QTest::newRow("sync now, its own unsteady server followed: nothing runs")
             << Step::SyncChasingItsOwn << Tool::Done << none << none << none;
         QTest::newRow("set up, the server silent: the did-not-answer box")
-            << Step::Install << Tool::Silent << "install --server 10.0.0.5"
-            << "Set up, but 10.0.0.5 did not answer."
+            << Step::Manual << Tool::Silent << manual << "Set up, but 10.0.0.5 did not answer."
             << "10.0.0.5 did not answer a time request.\n\nThis computer is set up and keeps "
                "trying at startup and every 30 minutes. Check the address, and that Tessavel "
                "Server is running there. To undo the setup, click Remove….";
+        QTest::newRow("set up, the password prompt cancelled: no box")
+            << Step::Manual << Tool::Cancelled << none << "Setup did not complete." << none;
+        QTest::newRow("set up with a typed address refused: nothing runs")
+            << Step::ManualRefused << Tool::Done << none << none
+            << "That doesn't look like an IPv4 address. Enter it in the form 10.0.0.5.";
         QTest::newRow("removal failing: the tool's error in a box")
             << Step::Remove << Tool::Fails << "remove"
             << "Removal did not complete."
@@ -253,6 +260,7 @@ private slots:
         qputenv("TV_RECORD_OUT", tool == Tool::Silent ? "tessavel-connect-result: no-answer" : "");
         qputenv("TV_RECORD_ERR", tool == Tool::Fails ? "error: the job stayed." : "");
         qputenv("TV_RECORD_EXIT", tool == Tool::Fails ? "1" : "0");
+        qputenv("TESSAVEL_OSASCRIPT_CANCEL", tool == Tool::Cancelled ? "1" : "");
         QFile::remove(root.filePath("args"));
         Window t;
         const bool chasing = step == Step::SyncChasingItsOwn;
@@ -260,16 +268,15 @@ private slots:
         emit t.w.serverList()->selectionChanged(); // the buttons follow
         QCOMPARE(buttonNamed(&t.w, "Sync now")->isEnabled(), !chasing);
         QCOMPARE(labelStarting(&t.w, "This computer is set up to follow")->isHidden(), !chasing);
-        if (step == Step::Install) answerNext("OK", "10.0.0.5");
+        const bool asks = step == Step::Manual || step == Step::ManualRefused;
+        if (asks) answerNext("OK", step == Step::Manual ? " 10.0.0.5 " : "10.0.0");
         if (step == Step::Remove) answerNext("Remove");
         answerNext("OK");
-        step == Step::Remove    ? t.w.removeSetup()
-        : step == Step::Install ? t.w.setupManual()
-                                : t.w.syncNow();
+        step == Step::Remove ? t.w.removeSetup() : asks ? t.w.setupManual() : t.w.syncNow();
         QTEST(t.status(), "status");
-        QString box = boxesSeen().value(step == Step::Install || step == Step::Remove).text;
+        QString box = boxesSeen().value(asks || step == Step::Remove).text;
         QTEST(box.replace(QRegularExpression("^0:\\d+:"), "0:N:"), "box");
-        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr); // the wait is over
         QVERIFY(buttonNamed(&t.w, "Enter IP address…")->isEnabled());
         QFile args(root.filePath("args")); // NUL-ended words after the tool's path
         args.open(QIODevice::ReadOnly);    // none when nothing ran
@@ -279,47 +286,43 @@ private slots:
     void typedAddress_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("warning"); // none: goes on to the administrator step
-        const QString enter = " Enter the address of your Tessavel server on the network.";
-        const QString multicast =
-            " is a multicast address: it names a group of computers, not one server." + enter;
-        QTest::newRow("three parts")
-            << "10.0.0"
+        QTest::addColumn<QString>("address"); // none: refused
+        QTest::addColumn<QString>("error");
+        const QString none, enter = " Enter the address of your Tessavel server on the network.";
+        QTest::newRow("spaces around an address") << " 10.0.0.5 "
+                                                  << "10.0.0.5" << none;
+        QTest::newRow("below multicast") << "223.255.255.255"
+                                         << "223.255.255.255" << none;
+        QTest::newRow("multicast, highest")
+            << "239.255.255.255" << none
+            << "239.255.255.255 is a multicast address: it names a group of computers, not one "
+               "server." +
+                   enter;
+        QTest::newRow("a host name")
+            << "time.example.org" << none
             << "That doesn't look like an IPv4 address. Enter it in the form 10.0.0.5.";
         QTest::newRow("leading zero: never read as octal 8.0.0.1")
-            << "010.0.0.1"
+            << "010.0.0.1" << none
             << "010.0.0.1 has a number with a leading zero, which some read as octal. Enter the "
                "numbers without leading zeros, in the form 10.0.0.5.";
         QTest::newRow("unspecified")
-            << "0.0.0.0"
+            << "0.0.0.0" << none
             << "0.0.0.0 stands for no address in particular, not for a server." + enter;
-        QTest::newRow("broadcast") << "255.255.255.255"
+        QTest::newRow("broadcast") << "255.255.255.255" << none
                                    << "255.255.255.255 is the broadcast address: it reaches every "
                                       "computer on the network, not one server." +
                                           enter;
-        QTest::newRow("multicast, highest") << "239.255.255.255"
-                                            << "239.255.255.255" + multicast;
-        QTest::newRow("below multicast") << "223.255.255.255" << QString();
         QTest::newRow("loopback, anywhere in 127/8")
-            << "127.1.2.3"
+            << "127.1.2.3" << none
             << "127.1.2.3 is a loopback address: it always means this computer itself." + enter;
-        QTest::newRow("spaces around an address") << " 10.0.0.5 " << QString();
     }
 
     void typedAddress()
     {
         QFETCH(QString, typed);
-        QFETCH(QString, warning);
-        Window t;
-        answerNext("OK", typed);
-        if (!warning.isEmpty()) answerNext("OK");
-        // A cancelled prompt: the status line says so and no box follows.
-        qputenv("TESSAVEL_OSASCRIPT_CANCEL", "1");
-        t.w.setupManual();
-        qunsetenv("TESSAVEL_OSASCRIPT_CANCEL");
-        QVERIFY(!Dialogs::hasPendingAnswers());
-        QCOMPARE(boxesSeen().value(1).text, warning);
-        if (warning.isEmpty()) QCOMPARE(t.status(), QString("Setup did not complete."));
+        QString error;
+        QTEST(typedServerAddress(typed, &error), "address");
+        QTEST(error, "error");
     }
 };
 
