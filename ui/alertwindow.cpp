@@ -1,6 +1,7 @@
 #include "ui/alertwindow.h"
 
 #include "ui/alertcheck.h"
+#include "ui/onceperburst.h"
 #include "ui/plaintext.h"
 #include "ui/serverrules.h"
 
@@ -90,7 +91,8 @@ AlertWindow::AlertWindow(ClockWatcher* watcher, QWidget* parent)
     connect(dontAskBox, &QCheckBox::clicked, this, &AlertWindow::onDontAskClicked);
     connect(searchButton, &QPushButton::clicked, this, &AlertWindow::searchRequested);
     connect(actionButton, &QPushButton::clicked, this, &AlertWindow::onAction);
-    connect(watcher, &ClockWatcher::changed, this, [this] {
+    // Hidden, it is filled when shown.
+    refreshOncePerBurst(watcher, this, [this] {
         if (isVisible()) refresh();
     });
     // The set button follows the editors as the user types, not only once a second.

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QStyleHints>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -109,13 +110,29 @@ QPixmap lampPixmap(ClockState state, bool lit, bool darkBar, int size, double ra
     return pixmap;
 }
 
+LampLook lampLook(ClockState state, bool lit, bool darkBar, bool withWords)
+{
+    const bool known = state >= ClockState::Sync && state <= ClockState::Wrong;
+    const ClockState drawn = known ? state : ClockState::None;
+    return {drawn, lit, darkBar, withWords && drawn == ClockState::Wrong};
+}
+
+QIcon lampIcon(const LampLook& asked)
+{
+    // One slot per look there can be: a few icons at most, never more with time.
+    static std::array<QIcon, 5 * 2 * 2 * 2> made;
+    const LampLook look = lampLook(asked.state, asked.lit, asked.darkBar, asked.words);
+    QIcon& icon = made[((int(look.state) * 2 + look.lit) * 2 + look.darkBar) * 2 + look.words];
+    if (icon.isNull())
+        for (double ratio : {1.0, 2.0})
+            icon.addPixmap(lampPixmap(look.state, look.lit, look.darkBar, 18, ratio, look.words),
+                           QIcon::Normal, QIcon::Off);
+    return icon;
+}
+
 QIcon lampIcon(ClockState state, bool lit, bool darkBar, bool withWords)
 {
-    QIcon icon;
-    for (double ratio : {1.0, 2.0})
-        icon.addPixmap(lampPixmap(state, lit, darkBar, 18, ratio, withWords), QIcon::Normal,
-                       QIcon::Off);
-    return icon;
+    return lampIcon(lampLook(state, lit, darkBar, withWords));
 }
 
 bool menuBarIsDark()

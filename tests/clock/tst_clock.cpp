@@ -128,6 +128,29 @@ private slots:
         QCOMPARE(got.join(' '), "0 777 0 777 0 777 777 0 777 777 777 777 1000 -1001 -1000");
     }
 
+    // Offset and delay to the us from the four timestamps (us since 1970), whatever the ms of
+    // the request's own timestamp say; the last answer comes from the next NTP era.
+    void measure()
+    {
+        auto ntp = [](qint64 us) { // whole us, the fraction rounded up so that it reads back
+            const quint64 s = quint64(us / 1'000'000 + 2'208'988'800) & 0xFFFFFFFFu;
+            return (s << 32) | ((quint64(us % 1'000'000) << 32) + 999'999) / 1'000'000;
+        };
+        const qint64 b = kT1 * 1000 + 456, era = 2'085'978'496'000'000;
+        QStringList got;
+        for (const QList<qint64>& t :
+             QList<QList<qint64>>{{b, b + 6050, b + 6350, b + 1900},
+                                  {b, b + 1000, b + 1200, b + 2'002'200},
+                                  {era - 300, era + 200, era + 250, era + 1000}}) {
+            QByteArray a = sntpAnswer(t[0] / 1000, 0, 0);
+            qToBigEndian(ntp(t[1]), a.data() + 32);
+            qToBigEndian(ntp(t[2]), a.data() + 40);
+            const NtpMeasure m = ntpMeasure(a, t[0], t[3]);
+            got << QString("%1/%2").arg(m.offsetUs).arg(m.delayUs);
+        }
+        QCOMPARE(got.join(' '), "5250/1600 -1000000/2002000 -125/1250");
+    }
+
     // Every state in one run, as the timers would drive it: a tick a second, a probe every
     // ten. What the watcher tells is logged and compared whole.
     void timeline()

@@ -20,12 +20,16 @@ struct Tray
         watcher->setServer(address, name);
         watcher->state = state;
         emit watcher->changed();
+        QCoreApplication::processEvents(); // a burst of changes is drawn once, as the loop comes
+                                           // round
     }
     int lampAlpha() const // at the lamp's centre; the words-free states only
     {
         return tray.icon()->icon().pixmap(18).toImage().pixelColor(13, 12).alpha();
     }
 };
+
+Q_DECLARE_METATYPE(LampLook)
 
 class TestClientTray : public QObject
 {
@@ -61,6 +65,37 @@ private slots:
             for (double a = 1.6; a < 5.9; a += 0.2)
                 QCOMPARE(two.pixelColor(27.2 + 9 * std::cos(a), 25.8 + 9 * std::sin(a)).alpha(), 0);
         }
+    }
+    void looks_data()
+    {
+        QTest::addColumn<LampLook>("first");
+        QTest::addColumn<LampLook>("then");
+        QTest::addColumn<bool>("same");
+        const LampLook sync{ClockState::Sync, true, true, true};
+        QTest::newRow("asked again: the same icon") << sync << sync << true;
+        QTest::newRow("dimmed: another")
+            << sync << LampLook{ClockState::Sync, false, true, true} << false;
+        QTest::newRow("light bar: another")
+            << sync << LampLook{ClockState::Sync, true, false, true} << false;
+        QTest::newRow("lost: another") << sync << LampLook{ClockState::Lost, true, true} << false;
+        QTest::newRow("words outside wrong draw nothing")
+            << sync << LampLook{ClockState::Sync, true, true, false} << true;
+        QTest::newRow("wrong without words: another")
+            << LampLook{ClockState::Wrong, true, true, true} << LampLook{ClockState::Wrong}
+            << false;
+        QTest::newRow("an unknown number draws as none")
+            << LampLook{ClockState(9), false} << LampLook{ClockState::None, false} << true;
+    }
+    void looks()
+    {
+        QFETCH(LampLook, first);
+        QFETCH(LampLook, then);
+        QFETCH(bool, same);
+        const auto look = [](const LampLook& l) {
+            return lampLook(l.state, l.lit, l.darkBar, l.words);
+        };
+        QCOMPARE(look(first) == look(then), same);
+        QCOMPARE(lampIcon(first).cacheKey() == lampIcon(then).cacheKey(), same);
     }
     void wordsOnlyWhereTheBarMakesRoom()
     {
@@ -107,6 +142,7 @@ private slots:
         Tray t;
         t.watcher->lastSyncUtcMs = last;
         t.set(state, server[0], server[1]);
+        emit t.tray.contextMenu()->aboutToShow();
         const QAction* sync = t.actions[5];
         QTEST(QStringList({t.actions[0]->text(), t.actions[1]->text(), sync->toolTip()}), "lines");
         QTEST(sync->isEnabled(), "syncNow");
