@@ -2,13 +2,13 @@
 
 #include "app/appmove.h"
 #include "app/platform/platform.h"
-#include "app/waitcursor.h"
 #include "clock/clockwatcher.h"
 #include "engine/engine.h"
 #include "ui/alertwindow.h"
 #include "ui/clienttray.h"
 #include "ui/connectwindow.h"
 #include "ui/dialogs.h"
+#include "ui/waitcursor.h"
 
 #include <QApplication>
 #include <QDateTime>
