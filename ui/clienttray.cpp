@@ -1,5 +1,7 @@
 #include "ui/clienttray.h"
 
+#include "inst/instscheme.h"
+
 #include "ui/onceperburst.h"
 #include "ui/plaintext.h"
 #include "ui/serverrules.h"
@@ -49,13 +51,10 @@ ClientTray::ClientTray(ClockWatcher* watcher, QObject* parent, bool withWords)
 
     refreshOncePerBurst(watcher, this, [this] { refresh(); });
     connect(menu, &QMenu::aboutToShow, this, &ClientTray::fillMenu);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
-    connect(QGuiApplication::styleHints(), &QStyleHints::colorSchemeChanged, this,
-            &ClientTray::refresh);
-#else
-    // Before 6.5 a switch between light and dark reaches us as a palette or theme change.
-    qApp->installEventFilter(this);
-#endif
+    connect(Inst::schemeNotifier(), &InstSchemeNotifier::changed, this, [this] {
+        // Redraw only when the bar's colour turned.
+        if (shownLook && menuBarIsDark() != shownLook->darkBar) showLamp();
+    });
     refresh();
     fillMenu(); // for a platform whose menu does not say it is about to show
     trayIcon->show();
@@ -128,14 +127,4 @@ void ClientTray::onBlink()
 {
     lit = !lit;
     showLamp();
-}
-
-bool ClientTray::eventFilter(QObject* watched, QEvent* event)
-{
-    // Every widget hears of a palette change; redraw only when the bar's colour turned.
-    const QEvent::Type type = event->type();
-    if ((type == QEvent::ApplicationPaletteChange || type == QEvent::ThemeChange) && shownLook &&
-        menuBarIsDark() != shownLook->darkBar)
-        showLamp();
-    return QObject::eventFilter(watched, event);
 }

@@ -38,9 +38,6 @@ signals:
     void syncNowRequested();
     void quitRequested();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void onBlink();
     void showLamp();

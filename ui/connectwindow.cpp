@@ -1,5 +1,7 @@
 #include "ui/connectwindow.h"
 
+#include "inst/instscheme.h"
+
 #include "ui/clockpanel.h"
 #include "ui/plaintext.h"
 #include "ui/serverlist.h"
@@ -76,10 +78,11 @@ ConnectWindow::ConnectWindow(ClockWatcher* watcher, QWidget* parent)
     buildButtons(inner);
 
     connect(watcher, &ClockWatcher::changed, this, &ConnectWindow::updateStatus);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
-    connect(QGuiApplication::styleHints(), &QStyleHints::colorSchemeChanged, this,
-            &ConnectWindow::onColorSchemeChanged);
-#endif
+    connect(Inst::schemeNotifier(), &InstSchemeNotifier::changed, this, [this] {
+        // Follow the system only when it really turns the tokens over, so that applying them
+        // cannot come back here.
+        if (Inst::setDark(Inst::wantsDark())) onColorSchemeChanged();
+    });
 
     Inst::applyTo(body);
     refreshCurrent();
@@ -201,12 +204,6 @@ void ConnectWindow::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !firstShow)
         servers->refreshInBackground();
-#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
-    // Without the scheme signal the platform's change arrives as a theme change; follow it only
-    // when it really turns the tokens over, so applying them cannot loop back here.
-    if (event->type() == QEvent::ThemeChange && Inst::setDark(Inst::wantsDark()))
-        onColorSchemeChanged();
-#endif
 }
 
 void ConnectWindow::closeEvent(QCloseEvent* event)

@@ -1,9 +1,10 @@
 #include "ui/lamp.h"
 
+#include "inst/instappearance.h"
+#include "inst/insttokens.h"
+
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPalette>
-#include <QStyleHints>
 #include <array>
 #include <cmath>
 
@@ -38,7 +39,7 @@ QColor lampColor(ClockState state)
     default:
         break;
     }
-    return QColor(0xFF, 0x45, 0x3A);
+    return Inst::alarm().red;
 }
 
 QString stateWords(ClockState state)
@@ -137,11 +138,6 @@ QIcon lampIcon(ClockState state, bool lit, bool darkBar, bool withWords)
 
 bool menuBarIsDark()
 {
-#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
-    // An unknown scheme counts as dark, as most menu bars are.
-    return QGuiApplication::styleHints()->colorScheme() != Qt::ColorScheme::Light;
-#else
-    // No scheme from Qt before 6.5: judge by the window colour the platform gives us.
-    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
-#endif
+    // The menu bar follows the system's scheme, whatever the windows were set to.
+    return Inst::systemIsDark();
 }

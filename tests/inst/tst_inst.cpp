@@ -117,7 +117,9 @@ QString outcome(const QString& kind, const QString& in)
         return u"%1 %2"_s.arg(a.sizeHint() == b.sizeHint()).arg(a.accessibleName());
     }
     if (kind == u"stored") { // the stored text, "-" for none; then what storing Light leaves
-        QSettings settings(u"Ondavix"_s, u"Tessavel Veridir"_s);
+        QCoreApplication::setOrganizationName(u"Ondavix"_s); // as main names the application
+        QCoreApplication::setApplicationName(u"Tessavel Veridir"_s);
+        QSettings settings;
         in == u"-" ? settings.remove(u"app.appearance"_s)
                    : settings.setValue(u"app.appearance"_s, in);
         const QString read = Inst::appearanceName(Inst::storedAppearance());
