@@ -1,5 +1,7 @@
 #include "ui/connectwindow.h"
 
+#include "ui/onceperburst.h"
+
 #include "inst/instscheme.h"
 
 #include "ui/clockpanel.h"
@@ -77,7 +79,10 @@ ConnectWindow::ConnectWindow(ClockWatcher* watcher, QWidget* parent)
     buildThisComputer(inner);
     buildButtons(inner);
 
-    connect(watcher, &ClockWatcher::changed, this, &ConnectWindow::updateStatus);
+    // A hidden window does no work; it catches up as it shows.
+    refreshOncePerBurst(watcher, this, [this] {
+        if (isVisible()) updateStatus();
+    });
     connect(Inst::schemeNotifier(), &InstSchemeNotifier::changed, this, [this] {
         // Follow the system only when it really turns the tokens over, so that applying them
         // cannot come back here.
@@ -191,6 +196,7 @@ void ConnectWindow::onColorSchemeChanged()
 void ConnectWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    updateStatus();
     if (firstShow) {
         firstShow = false;
         startScan();

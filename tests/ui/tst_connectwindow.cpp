@@ -62,6 +62,7 @@ struct Window
     {
         watcher->state = state;
         emit watcher->changed();
+        w.updateStatus(); // a hidden window draws only when it shows or is asked
     }
 };
 
