@@ -50,11 +50,12 @@ public:
 
     // For tests.
     ConnectWindow* mainWindow() const { return window; }
-    AlertWindow* alertWindow() const { return alert; }
+    AlertWindow* alertWindow(); // built on first call
     ClientTray* menuBarItem() const { return tray; }
 
 private:
     void putAway();
+    bool alertShown() const;
 
     ClockWatcher* watcher = nullptr;
     ConnectWindow* window = nullptr;

@@ -3,6 +3,9 @@
 
 #include <QtGlobal>
 
+// An accepted answer counts this long: two lost answers in a row, not one, mean lost.
+inline constexpr qint64 kAnswerCountsMs = 25'000;
+
 struct ClockInputs
 {
     qint64 nowUtcMs = 0;      // the system clock now, ms since 1970-01-01 00:00 UTC

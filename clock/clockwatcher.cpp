@@ -18,13 +18,18 @@ namespace {
 constexpr int kTickMs = 1000;
 constexpr int kProbeMs = 10'000;
 constexpr int kBeaconMs = 30'000;
-constexpr qint64 kAnswerCountsMs = 25'000; // two lost answers in a row, not one, mean lost
 constexpr qint64 kSaveEveryMs = 30'000;
 constexpr qint64 kAskEveryMs = 60'000;
 constexpr qint64 kMaxAnswerBytes = 512;
 
 const QString kLastSyncKey = QStringLiteral("clock/lastSyncUtcMs");
 const QString kClientIdKey = QStringLiteral("clientId");
+
+// Ms of a moment in us, rounded down as a clock read in ms would be.
+qint64 msOfUs(qint64 us)
+{
+    return us / 1000 - (us % 1000 < 0 ? 1 : 0);
+}
 
 // The IPv4 form of an IPv4-mapped IPv6 address; any other address unchanged.
 QHostAddress plainForm(const QHostAddress& address)
@@ -96,6 +101,8 @@ void ClockWatcher::setServer(const QString& address, const QString& name)
     }
 
     serverAddressText = address;
+    noteEvent(HistoryEventKind::Server,
+              name.isEmpty() || address.isEmpty() ? address : name + " (" + address + ")");
     serverAddress.clear();
     serverIsThisComputer = false;
     // The old server's answers no longer count, and a late one finds no request outstanding.
@@ -160,6 +167,16 @@ void ClockWatcher::forgetLastSync()
     judge();
 }
 
+void ClockWatcher::setHistory(ClockHistory* h)
+{
+    history = h;
+}
+
+void ClockWatcher::noteEvent(HistoryEventKind kind, const QString& detail)
+{
+    if (history) history->addEvent({timeSource.utcNowMs(), kind, state, detail});
+}
+
 QString ClockWatcher::serverLabel() const
 {
     return serverName.isEmpty() ? serverAddressText : serverName;
@@ -188,7 +205,8 @@ void ClockWatcher::onProbe()
     if (serverAddress.isNull()) return;
     // No retry: the next probe replaces an unanswered request, and the originate check then
     // rejects any late answer to this one.
-    probeSentUtcMs = timeSource.utcNowMs();
+    probeSentUtcUs = timeSource.utcNowUs();
+    probeSentUtcMs = msOfUs(probeSentUtcUs);
     ntpSocket->writeDatagram(ntpRequest(probeSentUtcMs), serverAddress, ntpPort);
 }
 
@@ -202,12 +220,17 @@ void ClockWatcher::onNtpReadyRead()
         if (probeSentUtcMs == 0)
             continue; // nothing outstanding: a copy of an answer already taken, or stale
         qint64 offset = 0;
+        const qint64 t4Us = timeSource.utcNowUs();
         // The sender is not compared with the server: the originate check is the match.
-        if (!ntpAnswer(datagram, probeSentUtcMs, timeSource.utcNowMs(), &offset)) continue;
+        if (!ntpAnswer(datagram, probeSentUtcMs, msOfUs(t4Us), &offset)) continue;
         probeSentUtcMs = 0;
         offsetMs = offset;
         sinceAnswer.restart();
         judge();
+        if (history) {
+            const NtpMeasure m = ntpMeasure(datagram, probeSentUtcUs, t4Us);
+            history->addSample({msOfUs(t4Us), m.offsetUs, m.delayUs, serverAddressText, state});
+        }
         emit changed();
     }
 }
@@ -225,6 +248,7 @@ void ClockWatcher::judge()
     const ClockState previous = state;
     state = current;
     if (current != previous) {
+        noteEvent(HistoryEventKind::State, "from " + clockStateWord(previous));
         emit stateChanged(current);
         // The server hears of a change at once, not at the next beat.
         if (reporting) sendBeacon();

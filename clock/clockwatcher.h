@@ -5,10 +5,12 @@
 
 #include "clock/clockinputs.h"
 #include "clock/clockstate.h"
+#include "clock/history.h"
 #include "clock/stopwatch.h"
 
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QHostInfo;
@@ -51,6 +53,12 @@ public:
     bool isHeardForMe(const QByteArray& datagram) const;
     // The host name as reported: a final ".local" cut off, exactly so.
     static QString reportHostName(const QString& hostName);
+
+    // Where each accepted answer, each state change and each change of server is recorded
+    // (not owned; null: nowhere).
+    void setHistory(ClockHistory* history);
+    // Records an event the watcher cannot see itself, at this moment and in this state.
+    void noteEvent(HistoryEventKind kind, const QString& detail = QString());
 
     // A loopback address, or an address of one of this computer's interfaces (an IPv4-mapped
     // IPv6 form counts as its IPv4 form); false for a null address.
@@ -97,6 +105,8 @@ private:
     QTimer* probeTimer = nullptr;
     QTimer* beaconTimer = nullptr;
     qint64 probeSentUtcMs = 0; // sending moment of the outstanding request; 0 when none
+    qint64 probeSentUtcUs = 0; // the same moment in us, for the history's measurement
+    QPointer<ClockHistory> history;
     qint64 offsetMs = 0;
     Stopwatch sinceAnswer;
     Stopwatch sinceHeard;

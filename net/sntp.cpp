@@ -15,6 +15,21 @@ quint64 readTimestamp(const QByteArray& packet, int at)
     return qFromBigEndian<quint64>(packet.constData() + at);
 }
 
+// Seconds since 1970 of an NTP seconds word. RFC 4330 section 3: top bit clear means the era
+// after 2036-02-07 06:28:16 UTC.
+qint64 unixSeconds(quint32 s)
+{
+    return ((s & 0x80000000u) ? qint64(s) : qint64(s) + (qint64(1) << 32)) - kEraOffsetSeconds;
+}
+
+// Ns since 1970 of a whole NTP timestamp; ns keep its fraction without loss worth the name.
+qint64 unixNs(quint64 timestamp)
+{
+    const quint64 f = quint32(timestamp);
+    return unixSeconds(quint32(timestamp >> 32)) * 1'000'000'000 +
+           qint64((f * 1'000'000'000 + (1u << 31)) >> 32);
+}
+
 } // namespace
 
 quint64 ntpTimestampFromUtcMs(qint64 utcMs)
@@ -34,11 +49,8 @@ quint64 ntpTimestampFromUtcMs(qint64 utcMs)
 
 qint64 utcMsFromNtpTimestamp(quint64 timestamp)
 {
-    const quint32 s = quint32(timestamp >> 32);
     const quint64 f = quint32(timestamp);
-    // RFC 4330 section 3: top bit clear means the era after 2036-02-07 06:28:16 UTC.
-    const qint64 seconds = (s & 0x80000000u) ? qint64(s) : qint64(s) + (qint64(1) << 32);
-    return seconds * 1000 - kEraOffsetSeconds * 1000 + qint64((f * 1000 + (1u << 31)) >> 32);
+    return unixSeconds(quint32(timestamp >> 32)) * 1000 + qint64((f * 1000 + (1u << 31)) >> 32);
 }
 
 QByteArray ntpRequest(qint64 sendingUtcMs)
@@ -71,4 +83,17 @@ bool ntpAnswer(const QByteArray& datagram, qint64 t1UtcMs, qint64 t4UtcMs, qint6
         *offsetMs = ((t2 + t3) - (t1UtcMs + t4UtcMs)) / 2;
     }
     return true;
+}
+
+NtpMeasure ntpMeasure(const QByteArray& answer, qint64 t1UtcUs, qint64 t4UtcUs)
+{
+    if (answer.size() < kNtpPacketLength) return {};
+    const qint64 t1 = t1UtcUs * 1000, t4 = t4UtcUs * 1000;
+    const qint64 t2 = unixNs(readTimestamp(answer, kReceiveAt));
+    const qint64 t3 = unixNs(readTimestamp(answer, kTransmitAt));
+    // Worked out in ns and rounded to the nearest us only at the end.
+    const qint64 offsetNs = ((t2 - t1) + (t3 - t4)) / 2;
+    const qint64 delayNs = (t4 - t1) - (t3 - t2);
+    auto us = [](qint64 ns) { return ns >= 0 ? (ns + 500) / 1000 : -((-ns + 500) / 1000); };
+    return {us(offsetNs), us(delayNs)};
 }

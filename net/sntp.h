@@ -22,3 +22,13 @@ QByteArray ntpRequest(qint64 sendingUtcMs);
 // is given, writes server minus this clock in ms (positive: the server is ahead). t4 is the
 // moment of receipt. A rejected answer writes nothing.
 bool ntpAnswer(const QByteArray& datagram, qint64 t1UtcMs, qint64 t4UtcMs, qint64* offsetMs);
+
+// Offset (server minus this clock) and round-trip delay of an answer, in microseconds, from the
+// four timestamps at full resolution: t1 and t4 in us, t2 and t3 at the 2^-32 s of the packet.
+// Delay = (t4 - t1) - (t3 - t2). Only meaningful for an answer that ntpAnswer accepted.
+struct NtpMeasure
+{
+    qint64 offsetUs = 0;
+    qint64 delayUs = 0;
+};
+NtpMeasure ntpMeasure(const QByteArray& answer, qint64 t1UtcUs, qint64 t4UtcUs);

@@ -150,6 +150,38 @@ private slots:
         QCOMPARE(got, offset);
     }
 
+    // Offset and delay to the us from the four timestamps (us since 1970), whatever the ms of
+    // the request's own timestamp say.
+    void measure_data()
+    {
+        QTest::addColumn<QList<qint64>>("t"); // sent, received, answered, answer received
+        QTest::addColumn<qint64>("offsetUs");
+        QTest::addColumn<qint64>("delayUs");
+        const qint64 b = kT1 * 1000 + 456, era = 2'085'978'496'000'000;
+        QTest::newRow("server ahead")
+            << QList<qint64>{b, b + 6050, b + 6350, b + 1900} << qint64(5250) << qint64(1600);
+        QTest::newRow("slow on the way back") << QList<qint64>{b, b + 1000, b + 1200, b + 2'002'200}
+                                              << qint64(-1'000'000) << qint64(2'002'000);
+        QTest::newRow("answered in the next NTP era")
+            << QList<qint64>{era - 300, era + 200, era + 250, era + 1000} << qint64(-125)
+            << qint64(1250);
+    }
+
+    void measure()
+    {
+        QFETCH(QList<qint64>, t);
+        auto ntp = [](qint64 us) { // whole us, the fraction rounded up so that it reads back
+            const quint64 s = quint64(us / 1'000'000 + 2'208'988'800) & 0xFFFFFFFFu;
+            return (s << 32) | ((quint64(us % 1'000'000) << 32) + 999'999) / 1'000'000;
+        };
+        QByteArray a = sntpAnswer(t[0] / 1000, 0, 0);
+        qToBigEndian(ntp(t[1]), a.data() + 32);
+        qToBigEndian(ntp(t[2]), a.data() + 40);
+        const NtpMeasure m = ntpMeasure(a, t[0], t[3]);
+        QTEST(m.offsetUs, "offsetUs");
+        QTEST(m.delayUs, "delayUs");
+    }
+
     // Every state in one run, as the timers would drive it: a tick a second, a probe every
     // ten. What the watcher tells is logged and compared whole.
     void timeline()
