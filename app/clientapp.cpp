@@ -209,6 +209,9 @@ void ClientApp::showHistory()
 {
     if (!historyView) {
         historyView = new HistoryWindow(history);
+        // A window beside the main one: closing the main window quits as before, this one open
+        // or not.
+        historyView->setAttribute(Qt::WA_QuitOnClose, false);
         connect(historyView, &HistoryWindow::closed, this, &ClientApp::tidyDock);
     }
     bringUp(historyView);

@@ -325,12 +325,46 @@ private slots:
         window->show();
         QCOMPARE(strip->toMs(), kNow + 10'001); // and what came meanwhile is shown at once
         QVERIFY(strip->readout().startsWith("2023-11-14 22:13:30.000 UTC\noffset +42 µs"));
-        // Shown, a sample is read at once, one read for a sample and its event together.
+        // Shown, what is added is read when the loop next turns.
         time.advance(10'000);
         history->addSample({time.utc, 43, 500, "192.0.2.3", ClockState::Sync});
         history->addEvent({time.utc, HistoryEventKind::SyncNow, ClockState::Sync, "from here"});
         QTRY_COMPARE(strip->toMs(), kNow + 20'001);
         QCOMPARE(strip->data().events.size(), 3);
+    }
+
+    void driftFollowsTheRecord_data()
+    {
+        QTest::addColumn<double>("ppm"); // this clock's rate: fast when positive
+        QTest::addColumn<QString>("want");
+        QTest::newRow("fast") << 12.5 << "12.50 ppm|fast: gains 1.08 s a day";
+        QTest::newRow("slow") << -3.0 << "-3.00 ppm|slow: loses 259 ms a day";
+    }
+    void driftFollowsTheRecord()
+    {
+        QFETCH(double, ppm);
+        QFETCH(QString, want);
+        // A sample a minute, 40 µs of noise either way: a rate needs twenty of them.
+        auto add = [&](int k) {
+            const qint64 offsetUs = qint64(-ppm * 60 * k) + (k % 2 ? 40 : -40);
+            history->addSample(
+                {kNow - 30 * kMin + k * kMin, offsetUs, 300, "192.0.2.2", ClockState::Sync});
+        };
+        for (int k = 0; k < 19; ++k)
+            add(k);
+        open();
+        const auto readout = [&] {
+            QString sense;
+            for (QLabel* l : window->findChildren<QLabel*>())
+                if (l->isVisible() &&
+                    (l->text().startsWith("fast") || l->text().startsWith("slow")))
+                    sense = l->text();
+            return window->findChild<InstValue*>()->accessibleName() + "|" + sense;
+        };
+        QCOMPARE(readout(), "not enough data yet|");
+        for (int k = 19; k < 25; ++k)
+            add(k);
+        QTRY_COMPARE(readout(), want);
     }
 
     void followsTheAppearance_data()
