@@ -8,6 +8,7 @@
 #include "engine/enginepaths.h"
 #include "inst/inst.h"
 #include "tests/ui/uitest.h"
+#include "ui/connectwindow.h"
 #include "ui/historystrip.h"
 #include "ui/historywindow.h"
 
@@ -426,6 +427,19 @@ private slots:
             QCOMPARE(shown->windowTitle(), "Tessavel Veridir: clock history");
             app.showHistory();
             QCOMPARE(app.historyWindow(), shown);
+            // Not keeping watch, closing the main window quits, the history open or not. Qt
+            // tells of the last window only in its own loop, which a stop ends otherwise
+            // (closing everything, the history window too).
+            QTimer::singleShot(0, app.mainWindow(), &QWidget::close);
+            QTimer stop;
+            stop.setSingleShot(true);
+            stop.callOnTimeout(qApp, &QCoreApplication::quit);
+            bool byTheMainWindow = false;
+            connect(qApp, &QGuiApplication::lastWindowClosed, &stop,
+                    [&] { byTheMainWindow = stop.isActive(); });
+            stop.start(1500);
+            QApplication::exec();
+            QVERIFY(byTheMainWindow);
         }
         const ClockHistory after(path);
         QStringList events;
