@@ -49,6 +49,7 @@ HistoryStrip::HistoryStrip(ClockHistory* history, const TimeSource& time, QWidge
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setAccessibleName(QStringLiteral("Clock history chart"));
+    layOut();
 }
 
 void HistoryStrip::setRange(HistoryRange range)
@@ -59,13 +60,14 @@ void HistoryStrip::setRange(HistoryRange range)
     refresh();
 }
 
-QRect HistoryStrip::plotRect() const
+void HistoryStrip::layOut()
 {
+    // Worked out once a size: a paint asks for it in every column.
     const QFontMetrics fm(axisFont());
     const int left = 10 + fm.horizontalAdvance(QStringLiteral("−0000.0 ms")) + 8;
     const int top = 8 + kMarkerLane;
     const int bottom = height() - (6 + fm.height() + 4 + kStateLane + kLaneGap);
-    return QRect(QPoint(left, top), QPoint(width() - 14, bottom - 1));
+    plot_ = QRect(QPoint(left, top), QPoint(width() - 14, bottom - 1));
 }
 
 void HistoryStrip::refresh()
@@ -218,6 +220,7 @@ QString HistoryStrip::readoutAt(int column) const
 void HistoryStrip::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    layOut();
     refresh(); // one column per pixel: another width is another query
 }
 

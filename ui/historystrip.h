@@ -30,7 +30,7 @@ public:
     qint64 fromMs() const { return fromMs_; }
     qint64 toMs() const { return toMs_; }
     const HistoryChart& data() const { return data_; }
-    QRect plotRect() const;
+    QRect plotRect() const { return plot_; }
     // The pixel row of an offset on the current scale (off scale: beyond the plot), and the
     // column a moment falls in.
     double yOf(double offsetUs) const;
@@ -67,6 +67,7 @@ private:
     static constexpr int kLaneGap = 3;
     static QFont axisFont();
 
+    void layOut();
     void rescale();
     void updateReadout();
     QString readoutAt(int column) const;
@@ -88,6 +89,7 @@ private:
     HistoryRange range_ = HistoryRange::Day;
     qint64 fromMs_ = 0;
     qint64 toMs_ = 0;
+    QRect plot_;
     HistoryChart data_;
     HistoryOffsetScale scale_;
     QList<HistoryTimeTick> ticks_;

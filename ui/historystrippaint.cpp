@@ -154,6 +154,29 @@ void HistoryStrip::paintTrace(QPainter& p, const QRect& plot) const
     p.save();
     p.setClipRect(plot.adjusted(0, -1, 0, 1));
     p.setRenderHint(QPainter::Antialiasing, false);
+    // Gathered, then drawn a kind at a time as lines a device pixel wide: a tall rectangle a
+    // column, filled on its own, would cost the raster engine a hand-over to its fill threads
+    // each, sixty ms a chart.
+    QList<QLineF> bars, envelopes, bands;
+    QList<QRectF> marks;
+    // The scale the pixels end up at: a screen's, or an image's that the chart is rendered into.
+    const double scale = qMax(p.device()->devicePixelRatioF(), std::abs(p.deviceTransform().m22()));
+    const int fine = qMax(1, int(std::ceil(scale - 0.01)));
+    const auto y = [&](double us) {
+        return qBound(plot.top() - 2.0, yOf(us), plot.bottom() + 2.0);
+    };
+    // [x, x + 1) by [top, bottom), at least a pixel tall, as that many device pixels' lines.
+    const auto column = [&](QList<QLineF>& into, double x, double top, double bottom) {
+        bottom = qMax(top + 1, bottom);
+        for (int k = 0; k < fine; ++k)
+            into << QLineF(x + (k + 0.5) / fine, top + 0.5 / fine, x + (k + 0.5) / fine,
+                           bottom - 0.5 / fine);
+    };
+    const auto cap = [&](double x, double top) {
+        for (int k = 0; k < fine; ++k)
+            bars << QLineF(x - 2 + 0.5 / fine, top + (k + 0.5) / fine, x + 3 - 0.5 / fine,
+                           top + (k + 0.5) / fine);
+    };
     QPainterPath means;
     int previous = -1;
     for (int c = 0; c < n; ++c) {
@@ -161,30 +184,26 @@ void HistoryStrip::paintTrace(QPainter& p, const QRect& plot) const
         if (col.count == 0) continue;
         const double x = plot.left() + c;
         const double half = col.maxDelayUs / 2.0;
-        const double top = yOf(col.maxOffsetUs + half), bottom = yOf(col.minOffsetUs - half);
-        if (col.count == 1) {
-            // The true offset lies within half the round trip either side, whatever the path.
-            p.fillRect(QRectF(x, top, 1, qMax(1.0, bottom - top)), alpha(ink, 0.75));
-            bool alone = true;
-            for (int d = 1; d <= kCapRoom && alone; ++d)
-                alone = (c - d < 0 || cols.at(c - d).count == 0) &&
-                        (c + d >= n || cols.at(c + d).count == 0);
-            if (alone) { // caps and the value itself; dense samples show it as their line
-                p.fillRect(QRectF(x - 2, top, 5, 1), alpha(ink, 0.75));
-                p.fillRect(QRectF(x - 2, bottom - 1, 5, 1), alpha(ink, 0.75));
-                p.fillRect(QRectF(x - 1, yOf(col.meanOffsetUs) - 1, 3, 3), ink);
-            }
-        } else {
-            p.fillRect(QRectF(x, top, 1, qMax(1.0, bottom - top)), alpha(ink, 0.22));
-            const double hi = yOf(col.maxOffsetUs), lo = yOf(col.minOffsetUs);
-            p.fillRect(QRectF(x, hi, 1, qMax(1.0, lo - hi)), alpha(ink, 0.7));
-        }
+        const double top = y(col.maxOffsetUs + half), bottom = y(col.minOffsetUs - half);
         if (col.count > 1) {
+            column(envelopes, x, top, bottom);
+            column(bands, x, y(col.maxOffsetUs), y(col.minOffsetUs));
             // The mean of many as a mark of its own: a line through them would draw the
             // sawtooth's teeth as noise.
-            p.fillRect(QRectF(x, yOf(col.meanOffsetUs) - 1, 1, 2), ink);
+            marks << QRectF(x, y(col.meanOffsetUs) - 1, 1, 2);
             previous = -1;
             continue;
+        }
+        // The true offset lies within half the round trip either side, whatever the path.
+        column(bars, x, top, bottom);
+        bool alone = true;
+        for (int d = 1; d <= kCapRoom && alone; ++d)
+            alone = (c - d < 0 || cols.at(c - d).count == 0) &&
+                    (c + d >= n || cols.at(c + d).count == 0);
+        if (alone) { // caps and the value itself; dense samples show it as their line
+            cap(x, top);
+            cap(x, qMax(top + 1, bottom) - 1);
+            marks << QRectF(x - 1, y(col.meanOffsetUs) - 1, 3, 3);
         }
         const QPointF at(x + 0.5, yOf(col.meanOffsetUs));
         // A stretch without answers longer than one counts breaks the line.
@@ -194,6 +213,14 @@ void HistoryStrip::paintTrace(QPainter& p, const QRect& plot) const
             means.lineTo(at);
         previous = c;
     }
+    const std::pair<const QList<QLineF>*, double> kinds[] = {
+        {&envelopes, 0.22}, {&bands, 0.7}, {&bars, 0.75}};
+    for (const auto& [lines, a] : kinds) {
+        p.setPen(QPen(alpha(ink, a), 0)); // cosmetic: a device pixel whatever the scale
+        p.drawLines(*lines);
+    }
+    for (const QRectF& r : std::as_const(marks))
+        p.fillRect(r, ink);
     p.setRenderHint(QPainter::Antialiasing);
     p.strokePath(means, QPen(ink, 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.restore();
