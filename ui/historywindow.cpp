@@ -3,6 +3,7 @@
 #include "ui/dialogs.h"
 #include "ui/historylegend.h"
 #include "ui/historystrip.h"
+#include "ui/lamp.h"
 #include "ui/plaintext.h"
 
 #include "clock/history.h"
@@ -217,8 +218,12 @@ void HistoryWindow::updateNote()
     const QString why = history_ ? history_->error() : QString();
     note_->setText(why);
     note_->setVisible(!why.isEmpty());
-    // Unreadable: the reason is all there is, and it is not a passing warning.
+    // Unreadable: the reason is all there is, and it is not a passing warning. The title's
+    // dot says the same in the lamp's colours.
     Inst::setTone(note_, strip_ ? "warn" : "bad");
+    header_->dot()->setColor(!strip_         ? lampColor(ClockState::Wrong)
+                             : why.isEmpty() ? QColor()
+                                             : lampColor(ClockState::Off));
 }
 
 void HistoryWindow::exportShown()
