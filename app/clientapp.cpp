@@ -2,7 +2,6 @@
 
 #include "app/appmove.h"
 #include "app/platform/platform.h"
-#include "app/waitcursor.h"
 #include "clock/clockwatcher.h"
 #include "clock/history.h"
 #include "engine/engine.h"
@@ -12,6 +11,7 @@
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
 #include "ui/serverrules.h"
+#include "ui/waitcursor.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -59,7 +59,6 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
     // Before the main window hands the watcher its server: the record reads start, then server.
     watcher->noteEvent(HistoryEventKind::Start, atLogin ? QStringLiteral("at login") : QString());
     window = new ConnectWindow(watcher);
-    alert = new AlertWindow(watcher);
 
     connect(window, &ConnectWindow::watchingToggled, this, [this](bool on) {
         setWatching(on);
@@ -71,28 +70,8 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
     qApp->installEventFilter(this);
     connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::onStateChanged);
     connect(watcher, &ClockWatcher::wantsOsSync, this, [] { Engine::syncNowWithoutPassword(); });
-    connect(alert, &AlertWindow::setClockRequested, this, &ClientApp::setClock);
-    connect(alert, &AlertWindow::syncNowRequested, this,
-            [this] { syncNowFrom(QStringLiteral("from the alert")); });
-    connect(alert, &AlertWindow::searchRequested, this, [this] {
-        alert->hide();
-        bringUp(window);
-        window->startScan();
-    });
     connect(window, &ConnectWindow::alertRequested, this, &ClientApp::showAlert);
-    connect(alert, &AlertWindow::shownOrPutAway, this, &ClientApp::putAway);
     connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::putAway);
-    connect(alert, &AlertWindow::acceptServerTimeRequested, this, [this] {
-        watcher->forgetLastSync();
-        Engine::syncNowWithoutPassword();
-    });
-    connect(alert, &AlertWindow::giveUpDontAskAgainRequested, this, [this] {
-        if (!waiting(&Engine::giveUpSettingClockWithoutPassword))
-            Dialogs::inform(alert, QMessageBox::Warning,
-                            QStringLiteral("This Mac did not confirm it. It may still set the "
-                                           "clock from here without a password."));
-        alert->showDontAskAsItStands();
-    });
 
     QSettings settings;
     const bool watch = settings.value(QStringLiteral("menuBar/watch"), false).toBool();
@@ -108,10 +87,7 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
     window->setStartAtLogin(watch && isLoginItemRegistered());
 
     if (!(atLogin && watch)) showWindow(true);
-    if (watcher->state == ClockState::Wrong)
-        bringUp(alert);
-    else if (alert->isVisible())
-        alert->hide();
+    if (watcher->state == ClockState::Wrong) bringUp(alertWindow());
 }
 
 ClientApp::~ClientApp()
@@ -121,6 +97,39 @@ ClientApp::~ClientApp()
     delete historyView;
     delete alert;
     delete window;
+}
+
+AlertWindow* ClientApp::alertWindow()
+{
+    // Built when first needed: most runs never show it.
+    if (alert) return alert;
+    alert = new AlertWindow(watcher);
+    connect(alert, &AlertWindow::setClockRequested, this, &ClientApp::setClock);
+    connect(alert, &AlertWindow::syncNowRequested, this,
+            [this] { syncNowFrom(QStringLiteral("from the alert")); });
+    connect(alert, &AlertWindow::searchRequested, this, [this] {
+        alert->hide();
+        bringUp(window);
+        window->startScan();
+    });
+    connect(alert, &AlertWindow::shownOrPutAway, this, &ClientApp::putAway);
+    connect(alert, &AlertWindow::acceptServerTimeRequested, this, [this] {
+        watcher->forgetLastSync();
+        Engine::syncNowWithoutPassword();
+    });
+    connect(alert, &AlertWindow::giveUpDontAskAgainRequested, this, [this] {
+        if (!waiting(&Engine::giveUpSettingClockWithoutPassword))
+            Dialogs::inform(alert, QMessageBox::Warning,
+                            QStringLiteral("This Mac did not confirm it. It may still set the "
+                                           "clock from here without a password."));
+        alert->showDontAskAsItStands();
+    });
+    return alert;
+}
+
+bool ClientApp::alertShown() const
+{
+    return alert && alert->isVisible();
 }
 
 ClientApp::Instance ClientApp::claimSingleInstance(QLocalServer** server, QString* error)
@@ -197,12 +206,12 @@ void ClientApp::setWatching(bool on)
 void ClientApp::showWindow(bool withAlert)
 {
     bringUp(window);
-    if (withAlert && watcher->state == ClockState::Wrong && !alert->isVisible()) bringUp(alert);
+    if (withAlert && watcher->state == ClockState::Wrong && !alertShown()) bringUp(alertWindow());
 }
 
 void ClientApp::showAlert()
 {
-    bringUp(alert);
+    bringUp(alertWindow());
 }
 
 void ClientApp::showHistory()
@@ -227,21 +236,21 @@ void ClientApp::syncNowFrom(const QString& where)
 void ClientApp::onStateChanged(ClockState state)
 {
     if (state == ClockState::Wrong)
-        bringUp(alert);
-    else if (alert->isVisible())
+        bringUp(alertWindow());
+    else if (alertShown())
         alert->hide();
 }
 
 void ClientApp::putAway()
 {
-    window->setAlertPutAway(watcher->state == ClockState::Wrong && !alert->isVisible());
+    window->setAlertPutAway(watcher->state == ClockState::Wrong && !alertShown());
     tidyDock();
 }
 
 void ClientApp::tidyDock()
 {
     // Without watching the icon stays: closing the main window then quits.
-    if (watching && !window->isVisible() && !alert->isVisible() &&
+    if (watching && !window->isVisible() && !alertShown() &&
         !(historyView && historyView->isVisible()))
         setDockIconVisible(false);
 }
@@ -256,7 +265,7 @@ void ClientApp::setClock(const QDateTime& time, bool dontAskAgain)
                            QStringLiteral("to ") + time.toUTC().toString(Qt::ISODate));
     // A cancelled password prompt comes back without a text and shows nothing.
     if (result != Engine::SetClockResult::Set && !error.isEmpty())
-        Dialogs::inform(alert, QMessageBox::Warning, error);
+        Dialogs::inform(alert ? static_cast<QWidget*>(alert) : window, QMessageBox::Warning, error);
     watcher->probeNow();
 }
 

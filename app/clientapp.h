@@ -54,13 +54,14 @@ public:
 
     // For tests.
     ConnectWindow* mainWindow() const { return window; }
-    AlertWindow* alertWindow() const { return alert; }
+    AlertWindow* alertWindow(); // built on first call
     ClientTray* menuBarItem() const { return tray; }
     HistoryWindow* historyWindow() const { return historyView; }
     ClockHistory* clockHistory() const { return history; }
 
 private:
     void putAway();
+    bool alertShown() const;
     // The user's "Sync now" from the menu bar or the alert, recorded, then done as the main
     // window does it.
     void syncNowFrom(const QString& where);

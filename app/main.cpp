@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QLocalServer>
+#include <QNetworkProxyFactory>
 
 int main(int argc, char** argv)
 {
@@ -10,6 +11,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tessavel Veridir"));
     QApplication::setApplicationVersion(QStringLiteral(TV_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Ondavix"));
+    // Broadcasts and SNTP on the local network never go through a proxy: asking the system
+    // for one costs a thread and its proxy library's setup at every socket's bind.
+    QNetworkProxyFactory::setUseSystemConfiguration(false);
     QLocalServer* server = nullptr;
     QString error;
     const ClientApp::Instance claim = ClientApp::claimSingleInstance(&server, &error);

@@ -2,9 +2,9 @@
 #include "app/appmove.h"
 #include "app/clientapp.h"
 #include "app/platform/platform.h"
-#include "app/waitcursor.h"
 #include "ui/connectwindow.h"
 #include "ui/dialogs.h"
+#include "ui/waitcursor.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -10,8 +10,6 @@ namespace {
 
 Appearance current = Appearance::System;
 
-const char* const kOrganisation = "Ondavix";
-const char* const kApplication = "Tessavel Veridir";
 const char* const kKey = "app.appearance";
 
 } // namespace
@@ -86,14 +84,14 @@ bool systemIsDark()
 
 Appearance storedAppearance()
 {
-    QSettings settings(QString::fromLatin1(kOrganisation), QString::fromLatin1(kApplication));
+    QSettings settings;
     return appearanceFromName(
         settings.value(QLatin1String(kKey), QStringLiteral("dark")).toString());
 }
 
 void storeAppearance(Appearance appearance)
 {
-    QSettings settings(QString::fromLatin1(kOrganisation), QString::fromLatin1(kApplication));
+    QSettings settings;
     settings.setValue(QLatin1String(kKey), appearanceName(appearance));
 }
 

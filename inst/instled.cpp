@@ -2,9 +2,30 @@
 
 #include "inst/insttokens.h"
 
+#include <QPaintEngine>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 #include <cmath>
+#include <utility>
+
+namespace {
+
+constexpr int kColon = 128;
+constexpr int kPoint = 129;
+
+// What a character draws: its segments as bits (a is bit 0), a colon or a point.
+int glyphOf(QChar c)
+{
+    if (c == u':') return kColon;
+    if (c == u'.') return kPoint;
+    int bits = 0;
+    for (QChar segment : InstLed::segmentsOf(c))
+        bits |= 1 << (segment.unicode() - u'a');
+    return bits;
+}
+
+} // namespace
 
 InstLed::InstLed(int height, QWidget* parent) : QWidget(parent), m_height(qMax(1, height))
 {
@@ -15,9 +36,20 @@ void InstLed::setText(const QString& text)
 {
     if (text == m_text) return;
     const bool resize = m_reserve.isEmpty() && widthOf(text) != widthOf(m_text);
-    m_text = text;
+    const QString old = std::exchange(m_text, text);
     if (resize) updateGeometry();
-    update();
+    bool samePlaces = old.size() == text.size();
+    for (qsizetype i = 0; samePlaces && i < text.size(); ++i)
+        samePlaces = advance(old[i]) == advance(text[i]);
+    if (!samePlaces) {
+        update();
+        return;
+    }
+    // A clock ticking changes a cell or two: only those are drawn again.
+    const QList<double> lefts = cellLefts(text);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (old[i] != text[i])
+            update(pictureRect(text[i], lefts[i], devicePixelRatioF()).toAlignedRect());
 }
 
 void InstLed::setReserve(const QString& reserve)
@@ -85,27 +117,86 @@ QSize InstLed::sizeHint() const
     return QSize(int(std::ceil(widthOf(t) + s)), int(std::ceil(m_height + s)));
 }
 
-void InstLed::paintEvent(QPaintEvent*)
+QList<double> InstLed::cellLefts(const QString& text) const
+{
+    QList<double> lefts;
+    double x = 0;
+    for (QChar c : text) {
+        lefts << x;
+        x += advance(c) + 0.07 * m_height;
+    }
+    return lefts;
+}
+
+QRectF InstLed::pictureRect(QChar c, double x, double ratio) const
+{
+    // Cells start on whole device pixels, so that one picture serves a character in any cell;
+    // the margin holds the glow of the outer segments.
+    const double s = strokeWidth();
+    const int margin = int(std::ceil(s / 2 * ratio)) + 1;
+    const double left = std::round((x + s / 2) * ratio) - margin;
+    const int width = margin + int(std::ceil((advance(c) + s / 2) * ratio)) + 1;
+    const int height = int(std::ceil((m_height + s) * ratio));
+    return QRectF(left / ratio, 0, width / ratio, height / ratio);
+}
+
+const QPixmap& InstLed::picture(QChar c, const QColor& lit, double ratio)
+{
+    const int glyph = glyphOf(c);
+    const auto made = m_pictures.constFind(glyph);
+    if (made != m_pictures.cend()) return *made;
+    const QRectF at = pictureRect(c, 0, ratio);
+    QPixmap pixmap((at.size() * ratio).toSize());
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    // The cell's left edge on the whole pixel where a cell at 0 starts.
+    const double s = strokeWidth();
+    p.translate(std::round(s / 2 * ratio) / ratio - at.left(), s / 2);
+    paintGlyph(p, c, lit, m_dim ? 0.3 : 1.0);
+    p.end();
+    return *m_pictures.insert(glyph, pixmap);
+}
+
+void InstLed::paintEvent(QPaintEvent* event)
 {
     const Inst::Tokens& t = *Inst::tokens();
     const QColor lit = m_tone == Bad ? t.red : m_tone == Warn ? t.amber : t.led;
-    const double b = m_dim ? 0.3 : 1.0;
-    const double s = strokeWidth();
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(s / 2, s / 2);
-    double x = 0;
-    for (QChar c : m_text) {
-        const double w = advance(c);
-        if (c == u':') {
-            paintDot(p, QPointF(x + w / 2, 0.33 * m_height), lit, b);
-            paintDot(p, QPointF(x + w / 2, 0.67 * m_height), lit, b);
-        } else if (c == u'.') {
-            paintDot(p, QPointF(x + w / 2, 0.9 * m_height), lit, b);
-        } else if (c != u' ') {
-            paintCell(p, c, x, lit, b);
-        }
-        x += w + 0.07 * m_height;
+    // The ratio of what is painted on, which may be a picture of the window at another one.
+    const QPaintDevice* target = p.paintEngine()->paintDevice();
+    const double ratio = target ? target->devicePixelRatioF() : devicePixelRatioF();
+    const Look look{lit.rgba64(), m_dim, ratio};
+    if (!(look == m_look)) {
+        m_pictures.clear();
+        m_look = look;
+    }
+    const QList<double> lefts = cellLefts(m_text);
+    for (qsizetype i = 0; i < m_text.size(); ++i) {
+        const QRectF at = pictureRect(m_text[i], lefts[i], ratio);
+        if (m_text[i] != u' ' && event->region().intersects(at.toAlignedRect()))
+            p.drawPixmap(at.topLeft(), picture(m_text[i], lit, ratio));
+    }
+}
+
+void InstLed::hideEvent(QHideEvent* event)
+{
+    // A window put away to the menu bar keeps no pictures of its figures.
+    m_pictures.clear();
+    QWidget::hideEvent(event);
+}
+
+void InstLed::paintGlyph(QPainter& p, QChar c, const QColor& lit, double b) const
+{
+    const double w = advance(c);
+    if (c == u':') {
+        paintDot(p, QPointF(w / 2, 0.33 * m_height), lit, b);
+        paintDot(p, QPointF(w / 2, 0.67 * m_height), lit, b);
+    } else if (c == u'.') {
+        paintDot(p, QPointF(w / 2, 0.9 * m_height), lit, b);
+    } else {
+        paintCell(p, c, 0, lit, b);
     }
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // Seven-segment LED figures: digits, minus signs, colons and points, with ghosts of unlit segments.
 
+#include <QHash>
+#include <QPixmap>
+#include <QRgba64>
 #include <QWidget>
 
 class QPainter;
@@ -35,15 +38,34 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     double advance(QChar c) const;
+    // Left edge of each character's cell, in the widget's coordinates.
+    QList<double> cellLefts(const QString& text) const;
+    // Where the picture of a character whose cell starts at x lands, for this device ratio.
+    QRectF pictureRect(QChar c, double x, double ratio) const;
+    // The character's lit and ghost segments as drawn in the current look, made once.
+    const QPixmap& picture(QChar c, const QColor& lit, double ratio);
+    void paintGlyph(QPainter& p, QChar c, const QColor& lit, double b) const;
     void paintCell(QPainter& p, QChar c, double x, const QColor& lit, double b) const;
     void paintDot(QPainter& p, QPointF centre, const QColor& lit, double b) const;
+
+    struct Look
+    {
+        QRgba64 lit;
+        bool dim = false;
+        double ratio = 0;
+        bool operator==(const Look&) const = default;
+    };
 
     int m_height;
     QString m_text;
     QString m_reserve;
     Tone m_tone = Go;
     bool m_dim = false;
+    Look m_look;
+    // At most one picture per segment pattern, colon and point: a few, whatever the text.
+    QHash<int, QPixmap> m_pictures;
 };

@@ -223,6 +223,29 @@ QString styleSheet()
     return sheet;
 }
 
+QString alarmStyleSheet(const char* sheet)
+{
+    const Alarm& a = alarm();
+    QString filled = QString::fromLatin1(sheet);
+    const std::pair<const char*, QColor Alarm::*> plain[] = {{"%red%", &Alarm::red},
+                                                             {"%hover%", &Alarm::hover},
+                                                             {"%ink%", &Alarm::ink},
+                                                             {"%text%", &Alarm::text},
+                                                             {"%bright%", &Alarm::bright},
+                                                             {"%caption%", &Alarm::caption},
+                                                             {"%clockline%", &Alarm::clockLine},
+                                                             {"%field%", &Alarm::field},
+                                                             {"%face%", &Alarm::face},
+                                                             {"%deep%", &Alarm::deep},
+                                                             {"%disabled%", &Alarm::disabled}};
+    for (const auto& [placeholder, colour] : plain)
+        filled.replace(QLatin1String(placeholder), (a.*colour).name());
+    for (const auto& [placeholder, alpha] :
+         {std::pair{"%edge22%", 0.22}, {"%edge45%", 0.45}, {"%edge55%", 0.55}})
+        filled.replace(QLatin1String(placeholder), rgba(a.edge, alpha));
+    return filled;
+}
+
 void applyTo(QWidget* widget)
 {
     if (!widget) return;

@@ -1,5 +1,7 @@
 #include "ui/alertcheck.h"
 
+#include "inst/insttokens.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -31,10 +33,11 @@ void AlertCheck::paintEvent(QPaintEvent*)
     const bool ticked = isChecked();
     const QRectF box(0.5, (height() - kBox) / 2 + 0.5, kBox, kBox);
 
-    QColor outline = ticked ? QColor(0xff, 0x45, 0x3a) : QColor(0xff, 0x5a, 0x52);
+    const Inst::Alarm& a = Inst::alarm();
+    QColor outline = ticked ? a.red : a.edge;
     if (!ticked && !hasFocus()) outline.setAlpha(0xa5);
     p.setPen(QPen(outline, 1.2));
-    p.setBrush(ticked ? QColor(0xff, 0x45, 0x3a) : QColor(0x0b, 0x01, 0x01));
+    p.setBrush(ticked ? a.red : a.field);
     p.drawRoundedRect(box, 3.5, 3.5);
 
     if (ticked) {
@@ -44,12 +47,12 @@ void AlertCheck::paintEvent(QPaintEvent*)
         tick.moveTo(x + 3.6, y + 7.5 + 0.4);
         tick.lineTo(x + 6.6, y + kBox - 4.0);
         tick.lineTo(x + kBox - 3.2, y + 4.2);
-        p.setPen(QPen(QColor(0x1a, 0x03, 0x03), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(QPen(a.ink, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(Qt::NoBrush);
         p.drawPath(tick);
     }
 
-    p.setPen(QColor(0xf3, 0xc9, 0xc6));
+    p.setPen(a.text);
     p.setFont(font());
     p.drawText(QRect(kTextAt, 0, width() - kTextAt, height()), Qt::AlignLeft | Qt::AlignVCenter,
                text());

@@ -1,6 +1,7 @@
 #include "ui/alertwindow.h"
 
 #include "ui/alertcheck.h"
+#include "ui/onceperburst.h"
 #include "ui/plaintext.h"
 #include "ui/serverrules.h"
 
@@ -10,6 +11,8 @@
 #include "inst/instfonts.h"
 #include "inst/instled.h"
 #include "inst/inststyle.h"
+#include "inst/inststylesheet.h"
+#include "inst/insttokens.h"
 
 #include <QDateEdit>
 #include <QFrame>
@@ -23,23 +26,23 @@
 namespace {
 
 const char* const kStyleSheet = R"(
-QLabel { color: #f3c9c6; background: transparent; }
-QLabel[role="title"] { color: #ffffff; }
-QLabel[role="caption"] { color: #f08c86; }
-QLabel[role="clockline"] { color: #f3a7a2; }
-QLabel[role="note"] { color: #f08c86; }
+QLabel { color: %text%; background: transparent; }
+QLabel[role="title"] { color: %bright%; }
+QLabel[role="caption"] { color: %caption%; }
+QLabel[role="clockline"] { color: %clockline%; }
+QLabel[role="note"] { color: %caption%; }
 QAbstractSpinBox {
-    background: #0b0101; color: #ffffff; border: 1px solid rgba(255,90,82,0.55); border-radius: 4px;
-    padding: 4px 9px; min-height: 22px; selection-background-color: #ff453a; selection-color: #1a0303;
+    background: %field%; color: %bright%; border: 1px solid %edge55%; border-radius: 4px;
+    padding: 4px 9px; min-height: 22px; selection-background-color: %red%; selection-color: %ink%;
 }
-QAbstractSpinBox:focus { border: 1px solid #ff453a; }
+QAbstractSpinBox:focus { border: 1px solid %red%; }
 QAbstractSpinBox::up-button, QAbstractSpinBox::down-button { width: 0; border: none; }
 QDateEdit::drop-down { width: 0; border: none; }
-QPushButton { color: #f3c9c6; background: transparent; border: 1px solid rgba(255,90,82,0.45); border-radius: 4px; padding: 6px 12px; }
-QPushButton:hover { border: 1px solid #ff453a; color: #ffffff; }
-QPushButton[role="set"] { color: #1a0303; background: #ff453a; border: 1px solid #ff453a; border-radius: 5px; padding: 8px 18px; }
-QPushButton[role="set"]:hover { background: #ff6a60; }
-QPushButton:disabled, QPushButton[role="set"]:disabled { color: #8a4c48; background: transparent; border: 1px solid rgba(255,90,82,0.22); }
+QPushButton { color: %text%; background: transparent; border: 1px solid %edge45%; border-radius: 4px; padding: 6px 12px; }
+QPushButton:hover { border: 1px solid %red%; color: %bright%; }
+QPushButton[role="set"] { color: %ink%; background: %red%; border: 1px solid %red%; border-radius: 5px; padding: 8px 18px; }
+QPushButton[role="set"]:hover { background: %hover%; }
+QPushButton:disabled, QPushButton[role="set"]:disabled { color: %disabled%; background: transparent; border: 1px solid %edge22%; }
 )";
 
 QHBoxLayout* row(QVBoxLayout* into)
@@ -81,7 +84,7 @@ AlertWindow::AlertWindow(ClockWatcher* watcher, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Tessavel Veridir: clock alert"));
     setFixedWidth(640);
-    setStyleSheet(QLatin1String(kStyleSheet));
+    setStyleSheet(Inst::alarmStyleSheet(kStyleSheet));
     Inst::registerFonts();
     buildWidgets();
 
@@ -90,7 +93,8 @@ AlertWindow::AlertWindow(ClockWatcher* watcher, QWidget* parent)
     connect(dontAskBox, &QCheckBox::clicked, this, &AlertWindow::onDontAskClicked);
     connect(searchButton, &QPushButton::clicked, this, &AlertWindow::searchRequested);
     connect(actionButton, &QPushButton::clicked, this, &AlertWindow::onAction);
-    connect(watcher, &ClockWatcher::changed, this, [this] {
+    // Hidden, it is filled when shown.
+    refreshOncePerBurst(watcher, this, [this] {
         if (isVisible()) refresh();
     });
     // The set button follows the editors as the user types, not only once a second.
@@ -107,7 +111,7 @@ void AlertWindow::buildWidgets()
     auto* banner = new QLabel(QStringLiteral("▲  TESSAVEL CONNECT  ·  CLOCK ALERT"), this);
     banner->setFont(Inst::mono(12.5, QFont::Bold, 2.2));
     banner->setStyleSheet(
-        QStringLiteral("color: #1a0303; background: #ff453a; padding: 7px 14px;"));
+        Inst::alarmStyleSheet("color: %ink%; background: %red%; padding: 7px 14px;"));
     outer->addWidget(banner);
 
     auto* inner = new QVBoxLayout;
@@ -118,9 +122,8 @@ void AlertWindow::buildWidgets()
                            Inst::sans(26, QFont::Bold), this));
 
     auto* face = new QFrame(this);
-    face->setStyleSheet(QStringLiteral("QFrame { background: %1; border: 1px solid "
-                                       "rgba(255,90,82,0.45); border-radius: 8px; }")
-                            .arg(QLatin1String("#100202")));
+    face->setStyleSheet(Inst::alarmStyleSheet(
+        "QFrame { background: %deep%; border: 1px solid %edge45%; border-radius: 8px; }"));
     auto* faceLayout = new QVBoxLayout(face);
     faceLayout->setContentsMargins(14, 12, 14, 12);
     faceLayout->setSpacing(5);
@@ -198,9 +201,10 @@ void AlertWindow::refresh()
     const QString with =
         server.isEmpty() ? QString() : QStringLiteral(", with %1").arg(server.toHtmlEscaped());
     sentence->setText(
-        QStringLiteral("That is <b style=\"color:#ffffff\">earlier than its last sync</b>: "
-                       "%1%2. A clock cannot run backwards, so it has been reset.")
-            .arg(last.toString(QStringLiteral("dddd, MMMM d, yyyy 'at' HH:mm:ss")), with));
+        QStringLiteral("That is <b style=\"color:%1\">earlier than its last sync</b>: "
+                       "%2%3. A clock cannot run backwards, so it has been reset.")
+            .arg(Inst::alarm().bright.name(),
+                 last.toString(QStringLiteral("dddd, MMMM d, yyyy 'at' HH:mm:ss")), with));
 
     if (serverWentBackwards(in)) {
         advice->setText(QStringLiteral("It agrees with %1, so it is the server's time that has "
@@ -283,8 +287,8 @@ void AlertWindow::hideEvent(QHideEvent* event)
 void AlertWindow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.fillRect(rect(), QColor(0x2a, 0x06, 0x06));
-    p.setPen(QPen(QColor(0xff, 0x45, 0x3a), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    p.fillRect(rect(), Inst::alarm().face);
+    p.setPen(QPen(Inst::alarm().red, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRect(QPoint(1, 1), QPoint(width() - 2, height() - 2)));
 }

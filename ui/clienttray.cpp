@@ -1,6 +1,8 @@
 #include "ui/clienttray.h"
 
-#include "ui/lamp.h"
+#include "inst/instscheme.h"
+
+#include "ui/onceperburst.h"
 #include "ui/plaintext.h"
 #include "ui/serverrules.h"
 
@@ -47,15 +49,14 @@ ClientTray::ClientTray(ClockWatcher* watcher, QObject* parent, bool withWords)
     blinkTimer = new QTimer(this);
     connect(blinkTimer, &QTimer::timeout, this, &ClientTray::onBlink);
 
-    connect(watcher, &ClockWatcher::changed, this, &ClientTray::refresh);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
-    connect(QGuiApplication::styleHints(), &QStyleHints::colorSchemeChanged, this,
-            &ClientTray::refresh);
-#else
-    // Before 6.5 a switch between light and dark reaches us as a palette or theme change.
-    qApp->installEventFilter(this);
-#endif
+    refreshOncePerBurst(watcher, this, [this] { refresh(); });
+    connect(menu, &QMenu::aboutToShow, this, &ClientTray::fillMenu);
+    connect(Inst::schemeNotifier(), &InstSchemeNotifier::changed, this, [this] {
+        // Redraw only when the bar's colour turned.
+        if (shownLook && menuBarIsDark() != shownLook->darkBar) showLamp();
+    });
     refresh();
+    fillMenu(); // for a platform whose menu does not say it is about to show
     trayIcon->show();
 }
 
@@ -78,41 +79,52 @@ void ClientTray::refresh()
         if (!blinkTimer->isActive() || blinkTimer->interval() != interval)
             blinkTimer->start(interval);
     }
+    showLamp();
 
-    drawnDark = menuBarIsDark();
-    trayIcon->setIcon(lampIcon(state, lit, drawnDark, withWords));
+    // Each new tip costs the tray host a round trip, though it reads the same.
+    const QString tip =
+        PlainText::trayToolTip(QStringLiteral("Tessavel Veridir: %1").arg(statusWords()));
+    if (tip != shownToolTip) {
+        shownToolTip = tip;
+        trayIcon->setToolTip(tip);
+    }
+    if (menu->isVisible()) fillMenu();
+}
 
+void ClientTray::showLamp()
+{
+    const LampLook look = lampLook(watcher->state, lit, menuBarIsDark(), withWords);
+    if (look == shownLook) return;
+    shownLook = look;
+    trayIcon->setIcon(lampIcon(look));
+    ++iconSetCount;
+}
+
+QString ClientTray::statusWords() const
+{
+    const ClockState state = watcher->state;
     const QString label = watcher->serverLabel();
     QString status = stateWords(state);
     if (state != ClockState::None && !label.isEmpty()) status += QStringLiteral(" · ") + label;
-    statusAction->setText(PlainText::menuText(status));
+    return status;
+}
 
+void ClientTray::fillMenu()
+{
+    statusAction->setText(PlainText::menuText(statusWords()));
     const qint64 last = watcher->lastSyncUtcMs;
     lastSyncAction->setText(
         last < 1 ? QStringLiteral("Never synced")
                  : QStringLiteral("Last sync %1")
                        .arg(QDateTime::fromMSecsSinceEpoch(last).toLocalTime().toString(
                            QStringLiteral("ddd d MMM, HH:mm:ss"))));
-
     syncNowAction->setEnabled(canSyncNow(*watcher));
     syncNowAction->setToolTip(syncNowTooltip(*watcher));
-    alertAction->setVisible(state == ClockState::Wrong);
-    trayIcon->setToolTip(
-        PlainText::trayToolTip(QStringLiteral("Tessavel Veridir: %1").arg(status)));
+    alertAction->setVisible(watcher->state == ClockState::Wrong);
 }
 
 void ClientTray::onBlink()
 {
     lit = !lit;
-    refresh();
-}
-
-bool ClientTray::eventFilter(QObject* watched, QEvent* event)
-{
-    // Every widget hears of a palette change; redraw only when the bar's colour turned.
-    const QEvent::Type type = event->type();
-    if ((type == QEvent::ApplicationPaletteChange || type == QEvent::ThemeChange) &&
-        menuBarIsDark() != drawnDark)
-        refresh();
-    return QObject::eventFilter(watched, event);
+    showLamp();
 }

@@ -2,7 +2,11 @@
 // The menu-bar item while the user keeps watch: a lamp for the clock's state, pulsing when
 // the clock is off or wrong, and a menu that tells the state and the last sync.
 
+#include "ui/lamp.h"
+
 #include <QObject>
+#include <QString>
+#include <optional>
 
 class ClockWatcher;
 class QAction;
@@ -19,12 +23,14 @@ public:
     ClientTray(ClockWatcher* watcher, QObject* parent, bool withWords = true);
     ~ClientTray() override;
 
-    // Redraws the icon and rewrites the menu and the tool tip from the watcher.
+    // Follows the watcher: the pulse's pace, the icon and the tool tip, each only when it
+    // changed; the menu's texts only while it is open (otherwise when it is about to show).
     void refresh();
 
     // For tests, which have no menu bar to click in: the menu whose actions they trigger.
     QMenu* contextMenu() const { return menu; }
     QSystemTrayIcon* icon() const { return trayIcon; }
+    int iconsSet() const { return iconSetCount; }
 
 signals:
     void openRequested();
@@ -32,11 +38,11 @@ signals:
     void syncNowRequested();
     void quitRequested();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void onBlink();
+    void showLamp();
+    void fillMenu();
+    QString statusWords() const;
 
     ClockWatcher* watcher;
     QSystemTrayIcon* trayIcon = nullptr;
@@ -47,6 +53,8 @@ private:
     QAction* alertAction = nullptr;
     QTimer* blinkTimer = nullptr;
     bool lit = true;
-    bool drawnDark = true; // the bar colour of the last drawing
+    std::optional<LampLook> shownLook;
+    QString shownToolTip;
+    int iconSetCount = 0;
     const bool withWords;
 };

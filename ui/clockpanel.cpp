@@ -1,9 +1,14 @@
 #include "ui/clockpanel.h"
 
-#include "inst/instformat.h"
+#include "ui/plaintext.h"
+
+#include "clock/clockwatcher.h"
+#include "inst/inst.h"
 
 #include <QDateTime>
+#include <QLabel>
 #include <QLocale>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -104,4 +109,71 @@ ClockPanelView clockPanelView(const ClockReading& r)
         v.reportedTone = "sec";
     }
     return v;
+}
+
+ClockPanel::ClockPanel(QWidget* parent) : QObject(parent), screenWidget(new InstScreen(parent))
+{
+    auto* col = new QVBoxLayout(screenWidget);
+    col->setContentsMargins(8, 10, 8, 8);
+    col->setSpacing(8);
+    status = new InstStatus(screenWidget);
+    col->addWidget(status, 0, Qt::AlignLeft);
+    clockLed = new InstLed(56, screenWidget);
+    clockLed->setReserve(QStringLiteral("00:00:00"));
+    clockLed->setText(QStringLiteral("--:--:--"));
+    clockLed->setDim(true);
+    col->addWidget(clockLed, 0, Qt::AlignHCenter);
+    dateLine = new QLabel(screenWidget);
+    dateLine->setFont(Inst::mono(12));
+    dateLine->setAlignment(Qt::AlignHCenter);
+    Inst::setTone(dateLine, "sec");
+    col->addWidget(dateLine);
+    auto* bar = new InstReadoutBar(screenWidget);
+    // Stretch by the figures' widths: a time of day needs the most room.
+    offsetReadout = bar->addReadout(QStringLiteral("Offset"), 5);
+    offsetReadout->setToolTip(QStringLiteral(
+        "How far this computer's clock is from its server's time, as Veridir measures it. In "
+        "sync means within half a second."));
+    lastSyncReadout = bar->addReadout(QStringLiteral("Last sync"), 7);
+    heardReadout = bar->addReadout(QStringLiteral("Server heard"), 4);
+    reportedReadout = bar->addReadout(QStringLiteral("Reported"), 4);
+    reportedReadout->setToolTip(QStringLiteral(
+        "Whether this computer's server has heard its report of how its clock stands. Reports go "
+        "out while Veridir keeps watch in the menu bar."));
+    col->addWidget(bar);
+}
+
+void ClockPanel::show(const ClockWatcher& watcher)
+{
+    // The status chips show the name in capitals: fitted as they will show it.
+    show(ClockReading{watcher.state, watcher.inputs(),
+                      PlainText::fitted(watcher.serverLabel().toUpper(), status->detailChip()),
+                      !watcher.serverAddressText.isEmpty(), watcher.heardAgoMs(), watcher.reporting,
+                      watcher.reportHeard()});
+}
+
+void ClockPanel::show(const ClockReading& reading)
+{
+    const ClockPanelView v = clockPanelView(reading);
+    status->setText(v.status);
+    status->setTone(v.tone);
+    status->setDetailTone(v.detailTone);
+    clockLed->setDim(false);
+    clockLed->setTone(v.ledBad ? InstLed::Bad : InstLed::Go);
+    clockLed->setText(v.clock);
+    dateLine->setText(v.dateLine);
+    if (v.offset.isEmpty()) {
+        offsetReadout->setIdle(QStringLiteral("-.---"));
+    } else {
+        QString figure, unit;
+        // A span text ("12 s") shows its figure on the LED and its unit beside it.
+        if (v.offsetUnit.isEmpty() && InstValue::split(v.offset, &figure, &unit))
+            offsetReadout->setValue(figure, unit);
+        else
+            offsetReadout->setValue(v.offset, v.offsetUnit);
+    }
+    lastSyncReadout->setValue(v.lastSync);
+    heardReadout->setValue(v.heard, v.heardUnit);
+    reportedReadout->setValue(v.reported);
+    reportedReadout->setWordsTone(v.reportedTone);
 }

@@ -1,12 +1,21 @@
 #pragma once
-// What the main window's clock panel shows for one reading of the watcher: plain texts and
-// tones, worked out apart from the widgets that show them.
+// The main window's clock panel: what it shows for one reading of the watcher (plain texts and
+// tones, worked out apart from the widgets), and the widgets that show it.
 
 #include "clock/clockinputs.h"
 #include "clock/clockstate.h"
 #include "inst/instchip.h"
 
+#include <QObject>
 #include <QString>
+
+class ClockWatcher;
+class InstLed;
+class InstReadout;
+class InstScreen;
+class InstStatus;
+class QLabel;
+class QWidget;
 
 struct ClockReading
 {
@@ -37,3 +46,31 @@ struct ClockPanelView
 };
 
 ClockPanelView clockPanelView(const ClockReading& reading);
+
+class ClockPanel : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Builds the panel in parent: the clock dimmed on "--:--:--" until the first reading.
+    explicit ClockPanel(QWidget* parent);
+
+    InstScreen* screen() const { return screenWidget; }
+    InstStatus* statusChips() const { return status; }
+    InstLed* clock() const { return clockLed; }
+    InstReadout* offset() const { return offsetReadout; }
+
+    // Shows the watcher as it stands now.
+    void show(const ClockWatcher& watcher);
+    void show(const ClockReading& reading);
+
+private:
+    InstScreen* screenWidget;
+    InstStatus* status;
+    InstLed* clockLed;
+    QLabel* dateLine;
+    InstReadout* offsetReadout;
+    InstReadout* lastSyncReadout;
+    InstReadout* heardReadout;
+    InstReadout* reportedReadout;
+};

@@ -4,7 +4,9 @@
 
 #include "ui/dialogs.h"
 #include "ui/plaintext.h"
+#include "ui/serverlist.h"
 #include "ui/serverrules.h"
+#include "ui/waitcursor.h"
 
 #include "clock/clockwatcher.h"
 #include "discovery/app/discoveryclient.h"
@@ -46,28 +48,25 @@ void ConnectWindow::beginAdminStep(const QString& statusText)
     setupButton->setEnabled(false);
     manualButton->setEnabled(false);
     removeButton->setEnabled(false);
-    statusLine->setText(statusText);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    servers->statusLine()->setText(statusText);
 }
 
 void ConnectWindow::endAdminStep()
 {
-    QApplication::restoreOverrideCursor();
     manualButton->setEnabled(true);
     refreshCurrent();
-    fillTable();
+    servers->fill();
     updateButtons();
 }
 
 void ConnectWindow::setupSelected()
 {
     bool ok = false;
-    const DiscoveredServer server = selectedServer(&ok);
-    if (!ok || !canSetUpWith(server)) return;
+    const DiscoveredServer server = servers->selectedServer(&ok);
+    if (!ok || !servers->canSetUpWith(server)) return;
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool answers = DiscoveryClient::answersTimeNow(server.address, 500);
-    QApplication::restoreOverrideCursor();
+    const bool answers =
+        waiting([&] { return DiscoveryClient::answersTimeNow(server.address, 500); });
     if (!answers) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Tessavel Veridir"),
                         QStringLiteral("The server at %1 did not answer a time request just now."
@@ -113,7 +112,7 @@ void ConnectWindow::setupManual()
     }
     if (ClockWatcher::isThisComputer(QHostAddress(address))) {
         bool steadyHere = false;
-        for (const DiscoveredServer& s : servers)
+        for (const DiscoveredServer& s : servers->servers())
             steadyHere = steadyHere || (s.thisComputer && s.steady);
         if (!steadyHere) {
             warn(this, QStringLiteral("%1 is this computer. The server on it cannot be followed "
@@ -129,10 +128,12 @@ void ConnectWindow::setupManual()
 void ConnectWindow::runInstall(const QString& address, const QString& label)
 {
     beginAdminStep(QStringLiteral("Setting up…"));
+    QLabel* statusLine = servers->statusLine();
     QString error;
-    const Engine::RunResult result =
-        Engine::run({QStringLiteral("install"), QStringLiteral("--server"), address},
-                    QLatin1String(kInstallPrompt), &error);
+    const Engine::RunResult result = waiting([&] {
+        return Engine::run({QStringLiteral("install"), QStringLiteral("--server"), address},
+                           QLatin1String(kInstallPrompt), &error);
+    });
     endAdminStep();
     switch (result) {
     case Engine::RunResult::Done:
@@ -186,8 +187,8 @@ void ConnectWindow::confirmSetUp(const QString& label)
 
 void ConnectWindow::removeSetup()
 {
-    if (currentAddress.isEmpty()) return;
-    const QString address = currentAddress; // named in the messages after the setup is gone
+    if (currentAddress().isEmpty()) return;
+    const QString address = currentAddress(); // named in the messages after the setup is gone
     const QString destination = hasBeforeSetup ? QStringLiteral("what they were before setup")
                                                : platformDefaultTimeServer();
     QMessageBox ask(QMessageBox::Question, QStringLiteral("Remove syncing"),
@@ -201,9 +202,11 @@ void ConnectWindow::removeSetup()
     if (Dialogs::exec(ask) != remove) return;
 
     beginAdminStep(QStringLiteral("Removing…"));
+    QLabel* statusLine = servers->statusLine();
     QString error;
-    const Engine::RunResult result =
-        Engine::run({QStringLiteral("remove")}, QLatin1String(kRemovePrompt), &error);
+    const Engine::RunResult result = waiting([&] {
+        return Engine::run({QStringLiteral("remove")}, QLatin1String(kRemovePrompt), &error);
+    });
     endAdminStep();
     if (result != Engine::RunResult::Failed) {
         statusLine->setText(QStringLiteral("Removed — no longer syncing with %1.").arg(address));
@@ -221,19 +224,19 @@ void ConnectWindow::removeSetup()
 void ConnectWindow::syncNow()
 {
     // The menu-bar item and the alert ask here too: the button's rule holds for them.
-    if (currentAddress.isEmpty() || !canSyncNow(*watcher)) return;
+    QLabel* statusLine = servers->statusLine();
+    if (currentAddress().isEmpty() || !canSyncNow(*watcher)) return;
     if (Engine::syncNowWithoutPassword()) {
         statusLine->setText(QStringLiteral("Asked this computer to sync now."));
         watcher->probeNow();
         return;
     }
     statusLine->setText(QStringLiteral("Syncing…"));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString address = currentAddress;
-    const Engine::RunResult result =
-        Engine::run({QStringLiteral("install"), QStringLiteral("--server"), address},
-                    QLatin1String(kSyncPrompt));
-    QApplication::restoreOverrideCursor();
+    const QString address = currentAddress();
+    const Engine::RunResult result = waiting([&] {
+        return Engine::run({QStringLiteral("install"), QStringLiteral("--server"), address},
+                           QLatin1String(kSyncPrompt));
+    });
     statusLine->setText(result == Engine::RunResult::Done
                             ? QStringLiteral("Synced with %1.").arg(address)
                         : result == Engine::RunResult::NoAnswer

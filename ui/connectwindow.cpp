@@ -1,21 +1,23 @@
 #include "ui/connectwindow.h"
 
-#include "ui/lamp.h"
+#include "ui/onceperburst.h"
+
+#include "inst/instscheme.h"
+
+#include "ui/clockpanel.h"
 #include "ui/plaintext.h"
+#include "ui/serverlist.h"
 
 #include "clock/clockwatcher.h"
-#include "discovery/app/discoveryclient.h"
 #include "inst/inst.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyleHints>
-#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -40,7 +42,7 @@ QPushButton* button(const QString& text, const char* tip, QWidget* parent)
 } // namespace
 
 ConnectWindow::ConnectWindow(ClockWatcher* watcher, QWidget* parent)
-    : QWidget(parent), watcher(watcher), discovery(new DiscoveryClient(this))
+    : QWidget(parent), watcher(watcher)
 {
     setWindowTitle(QStringLiteral("Tessavel Veridir"));
     setMinimumSize(600, 752);
@@ -71,87 +73,32 @@ ConnectWindow::ConnectWindow(ClockWatcher* watcher, QWidget* parent)
     inner->setContentsMargins(10, 12, 10, 12);
     inner->setSpacing(12);
     column->addLayout(inner, 1);
-    buildClockPanel(body, inner);
-    buildServerSection(body, inner);
-    buildThisComputer(body, inner);
-    buildButtons(body, inner);
+    panel = new ClockPanel(body);
+    inner->addWidget(panel->screen());
+    buildServerSection(inner);
+    buildThisComputer(inner);
+    buildButtons(inner);
 
-    connect(discovery, &DiscoveryClient::finished, this, &ConnectWindow::onFound);
-    connect(watcher, &ClockWatcher::changed, this, &ConnectWindow::updateStatus);
-#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
-    connect(QGuiApplication::styleHints(), &QStyleHints::colorSchemeChanged, this,
-            &ConnectWindow::onColorSchemeChanged);
-#endif
+    // A hidden window does no work; it catches up as it shows.
+    refreshOncePerBurst(watcher, this, [this] {
+        if (isVisible()) updateStatus();
+    });
+    connect(Inst::schemeNotifier(), &InstSchemeNotifier::changed, this, [this] {
+        // Follow the system only when it really turns the tokens over, so that applying them
+        // cannot come back here.
+        if (Inst::setDark(Inst::wantsDark())) onColorSchemeChanged();
+    });
 
-    applyTheme();
+    Inst::applyTo(body);
     refreshCurrent();
     updateStatus();
     updateButtons();
 }
 
-void ConnectWindow::buildClockPanel(QWidget* parent, QVBoxLayout* into)
+void ConnectWindow::buildServerSection(QVBoxLayout* into)
 {
-    auto* screen = new InstScreen(parent);
-    auto* col = new QVBoxLayout(screen);
-    col->setContentsMargins(8, 10, 8, 8);
-    col->setSpacing(8);
-    status = new InstStatus(screen);
-    col->addWidget(status, 0, Qt::AlignLeft);
-    clockLed = new InstLed(56, screen);
-    clockLed->setReserve(QStringLiteral("00:00:00"));
-    clockLed->setText(QStringLiteral("--:--:--"));
-    clockLed->setDim(true);
-    col->addWidget(clockLed, 0, Qt::AlignHCenter);
-    dateLine = new QLabel(screen);
-    dateLine->setFont(Inst::mono(12));
-    dateLine->setAlignment(Qt::AlignHCenter);
-    Inst::setTone(dateLine, "sec");
-    col->addWidget(dateLine);
-    auto* bar = new InstReadoutBar(screen);
-    // Stretch by the figures' widths: a time of day needs the most room.
-    offsetReadout = bar->addReadout(QStringLiteral("Offset"), 5);
-    offsetReadout->setToolTip(QStringLiteral(
-        "How far this computer's clock is from its server's time, as Veridir measures it. In "
-        "sync means within half a second."));
-    lastSyncReadout = bar->addReadout(QStringLiteral("Last sync"), 7);
-    heardReadout = bar->addReadout(QStringLiteral("Server heard"), 4);
-    reportedReadout = bar->addReadout(QStringLiteral("Reported"), 4);
-    reportedReadout->setToolTip(QStringLiteral(
-        "Whether this computer's server has heard its report of how its clock stands. Reports go "
-        "out while Veridir keeps watch in the menu bar."));
-    col->addWidget(bar);
-    into->addWidget(screen);
-}
-
-void ConnectWindow::buildServerSection(QWidget* parent, QVBoxLayout* into)
-{
-    auto* section = new InstSection(QStringLiteral("Time servers on this network"), parent);
-    searchButton = button(QStringLiteral("Search again"), "", section);
-    Inst::setSmall(searchButton);
-    section->addHeaderWidget(searchButton);
-
-    table = new QTableWidget(0, 4, section);
-    table->setHorizontalHeaderLabels({"SERVER", "ADDRESS", "STRATUM", "STATUS"});
-    QHeaderView* h = table->horizontalHeader();
-    h->setSectionResizeMode(QHeaderView::ResizeToContents);
-    h->setSectionResizeMode(0, QHeaderView::Stretch);
-    h->setMinimumSectionSize(96);
-    h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    h->setSectionsClickable(false);
-    h->setHighlightSections(false);
-    table->verticalHeader()->setVisible(false);
-    table->verticalHeader()->setDefaultSectionSize(30);
-    table->setShowGrid(false);
-    table->setFrameShape(QFrame::NoFrame);
-    table->setFocusPolicy(Qt::NoFocus);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    section->content()->addWidget(table, 1);
-
-    statusLine = wrappedLabel(QString(), "muted", section);
-    statusLine->setFont(Inst::mono(11.5));
-    section->content()->addWidget(statusLine);
+    servers = new ServerList(body);
+    InstSection* section = servers->section();
     chaseWarning = wrappedLabel(
         QStringLiteral("This computer is set up to follow the server it runs itself, and with this "
                        "version of Tessavel Server the two chase each other. Update the server, or "
@@ -165,17 +112,17 @@ void ConnectWindow::buildServerSection(QWidget* parent, QVBoxLayout* into)
     section->content()->addWidget(alertLine);
     into->addWidget(section, 1);
 
-    connect(searchButton, &QPushButton::clicked, this, &ConnectWindow::startScan);
-    connect(table, &QTableWidget::itemSelectionChanged, this, &ConnectWindow::updateButtons);
-    connect(table, &QTableWidget::cellDoubleClicked, this, [this] {
+    connect(servers, &ServerList::listed, this, &ConnectWindow::followListedServer);
+    connect(servers, &ServerList::selectionChanged, this, &ConnectWindow::updateButtons);
+    connect(servers, &ServerList::activated, this, [this] {
         if (setupButton->isEnabled()) setupSelected();
     });
     connect(alertLine, &QLabel::linkActivated, this, &ConnectWindow::alertRequested);
 }
 
-void ConnectWindow::buildThisComputer(QWidget* parent, QVBoxLayout* into)
+void ConnectWindow::buildThisComputer(QVBoxLayout* into)
 {
-    auto* bezel = new InstBezel(QStringLiteral("This computer"), parent);
+    auto* bezel = new InstBezel(QStringLiteral("This computer"), body);
     setupLine = wrappedLabel(QString(), nullptr, bezel);
     bezel->column()->addWidget(setupLine);
 
@@ -212,15 +159,15 @@ void ConnectWindow::buildThisComputer(QWidget* parent, QVBoxLayout* into)
     updateWatchNote();
 }
 
-void ConnectWindow::buildButtons(QWidget* parent, QVBoxLayout* into)
+void ConnectWindow::buildButtons(QVBoxLayout* into)
 {
     auto* row = new QHBoxLayout;
     manualButton = button(QStringLiteral("Enter IP address…"),
-                          "Set up a server by its IP address if it isn't listed.", parent);
+                          "Set up a server by its IP address if it isn't listed.", body);
     removeButton = button(QStringLiteral("Remove…"),
-                          "Stop syncing this computer and put its time settings back.", parent);
-    syncButton = button(QStringLiteral("Sync now"), "", parent); // its tooltip follows its rule
-    setupButton = button(QStringLiteral("SET UP THIS COMPUTER"), "", parent);
+                          "Stop syncing this computer and put its time settings back.", body);
+    syncButton = button(QStringLiteral("Sync now"), "", body); // its tooltip follows its rule
+    setupButton = button(QStringLiteral("SET UP THIS COMPUTER"), "", body);
     Inst::style(setupButton, Inst::Button::Primary);
     setupButton->setDefault(true);
     row->addWidget(manualButton);
@@ -236,17 +183,12 @@ void ConnectWindow::buildButtons(QWidget* parent, QVBoxLayout* into)
     connect(setupButton, &QPushButton::clicked, this, &ConnectWindow::setupSelected);
 }
 
-void ConnectWindow::applyTheme()
-{
-    Inst::applyTo(body);
-}
-
 void ConnectWindow::onColorSchemeChanged()
 {
     Inst::setDark(Inst::wantsDark());
-    applyTheme();
+    Inst::applyTo(body);
     header->appearanceSelector()->setAppearance(Inst::appearance());
-    refillKeepingSelection();
+    servers->refillKeepingSelection();
     if (!alertLine->isHidden()) setAlertPutAway(true); // recoloured
     updateStatus();
 }
@@ -254,11 +196,12 @@ void ConnectWindow::onColorSchemeChanged()
 void ConnectWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    updateStatus();
     if (firstShow) {
         firstShow = false;
         startScan();
     } else {
-        refreshInBackground();
+        servers->refreshInBackground();
     }
 }
 
@@ -266,13 +209,7 @@ void ConnectWindow::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !firstShow)
-        refreshInBackground();
-#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
-    // Without the scheme signal the platform's change arrives as a theme change; follow it only
-    // when it really turns the tokens over, so applying them cannot loop back here.
-    if (event->type() == QEvent::ThemeChange && Inst::setDark(Inst::wantsDark()))
-        onColorSchemeChanged();
-#endif
+        servers->refreshInBackground();
 }
 
 void ConnectWindow::closeEvent(QCloseEvent* event)

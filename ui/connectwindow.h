@@ -1,26 +1,22 @@
 #pragma once
-// The application's main window: this computer's clock against its server, the time servers
-// on the network, what this computer is set up with, the menu-bar switches, and the buttons
-// that set up, remove and sync (their flows live in connectflows.cpp).
+// The application's main window: this computer's clock against its server (clockpanel.h), the
+// time servers on the network (serverlist.h), what this computer is set up with, the menu-bar
+// switches, and the buttons that set up, remove and sync (their flows: connectflows.cpp).
 
 #include "discovery/app/discoveredserver.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QWidget>
 
+class ClockPanel;
 class ClockWatcher;
-class DiscoveryClient;
-class InstLed;
 class InstModuleHeader;
-class InstReadout;
-class InstStatus;
 class InstToggle;
 class QLabel;
 class QPushButton;
-class QTableWidget;
 class QVBoxLayout;
+class ServerList;
 
 class ConnectWindow : public QWidget
 {
@@ -36,6 +32,10 @@ public:
 
     // Written by the application object: closing hides the window while it keeps watch.
     bool closesToMenuBar = false;
+
+    // The window's two panels, for tests to read and drive as a user would.
+    ServerList* serverList() const { return servers; }
+    ClockPanel* clockPanel() const { return panel; }
 
 signals:
     void watchingToggled(bool on);
@@ -58,22 +58,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    friend class TestConnectWindow;
-
-    void buildClockPanel(QWidget* parent, QVBoxLayout* into);
-    void buildServerSection(QWidget* parent, QVBoxLayout* into);
-    void buildThisComputer(QWidget* parent, QVBoxLayout* into);
-    void buildButtons(QWidget* parent, QVBoxLayout* into);
-    void refreshInBackground();
-    void applyTheme();
+    void buildServerSection(QVBoxLayout* into);
+    void buildThisComputer(QVBoxLayout* into);
+    void buildButtons(QVBoxLayout* into);
     void onColorSchemeChanged();
-    void refillKeepingSelection();
 
+    QString currentAddress() const;
     void refreshCurrent();
-    int fillTable();
-    DiscoveredServer selectedServer(bool* ok) const;
-    bool canSetUpWith(const DiscoveredServer& server) const;
-    QString nameOf(const QString& address) const;
+    void followListedServer();
     void updateButtons();
     void updateSetupLine();
     void updateWatchNote();
@@ -84,18 +76,10 @@ private:
     void endAdminStep();
 
     ClockWatcher* watcher;
-    DiscoveryClient* discovery = nullptr;
     QWidget* body = nullptr;
     InstModuleHeader* header = nullptr;
-    InstStatus* status = nullptr;
-    InstLed* clockLed = nullptr;
-    QLabel* dateLine = nullptr;
-    InstReadout* offsetReadout = nullptr;
-    InstReadout* lastSyncReadout = nullptr;
-    InstReadout* heardReadout = nullptr;
-    InstReadout* reportedReadout = nullptr;
-    QTableWidget* table = nullptr;
-    QPushButton* searchButton = nullptr;
+    ClockPanel* panel = nullptr;
+    ServerList* servers = nullptr;
     QPushButton* manualButton = nullptr;
     QPushButton* setupButton = nullptr;
     QPushButton* removeButton = nullptr;
@@ -103,17 +87,11 @@ private:
     InstToggle* watchToggle = nullptr;
     InstToggle* loginToggle = nullptr;
     QLabel* loginNote = nullptr;
-    QLabel* statusLine = nullptr;
     QLabel* alertLine = nullptr;
     QLabel* watchNote = nullptr;
     QLabel* chaseWarning = nullptr;
     QLabel* setupLine = nullptr;
-    QList<DiscoveredServer> servers;
-    QString currentAddress;
     bool hasBeforeSetup = false;
     bool firstShow = true;
     bool canStartAtLogin = true;
-    QElapsedTimer sinceList;
-    bool quietRefresh = false;
-    QString lastStatusText;
 };

@@ -1,9 +1,11 @@
 #include "ui/lamp.h"
 
+#include "inst/instappearance.h"
+#include "inst/insttokens.h"
+
 #include <QGuiApplication>
 #include <QPainter>
-#include <QPalette>
-#include <QStyleHints>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -37,7 +39,7 @@ QColor lampColor(ClockState state)
     default:
         break;
     }
-    return QColor(0xFF, 0x45, 0x3A);
+    return Inst::alarm().red;
 }
 
 QString stateWords(ClockState state)
@@ -109,22 +111,33 @@ QPixmap lampPixmap(ClockState state, bool lit, bool darkBar, int size, double ra
     return pixmap;
 }
 
+LampLook lampLook(ClockState state, bool lit, bool darkBar, bool withWords)
+{
+    const bool known = state >= ClockState::Sync && state <= ClockState::Wrong;
+    const ClockState drawn = known ? state : ClockState::None;
+    return {drawn, lit, darkBar, withWords && drawn == ClockState::Wrong};
+}
+
+QIcon lampIcon(const LampLook& asked)
+{
+    // One slot per look there can be: a few icons at most, never more with time.
+    static std::array<QIcon, 5 * 2 * 2 * 2> made;
+    const LampLook look = lampLook(asked.state, asked.lit, asked.darkBar, asked.words);
+    QIcon& icon = made[((int(look.state) * 2 + look.lit) * 2 + look.darkBar) * 2 + look.words];
+    if (icon.isNull())
+        for (double ratio : {1.0, 2.0})
+            icon.addPixmap(lampPixmap(look.state, look.lit, look.darkBar, 18, ratio, look.words),
+                           QIcon::Normal, QIcon::Off);
+    return icon;
+}
+
 QIcon lampIcon(ClockState state, bool lit, bool darkBar, bool withWords)
 {
-    QIcon icon;
-    for (double ratio : {1.0, 2.0})
-        icon.addPixmap(lampPixmap(state, lit, darkBar, 18, ratio, withWords), QIcon::Normal,
-                       QIcon::Off);
-    return icon;
+    return lampIcon(lampLook(state, lit, darkBar, withWords));
 }
 
 bool menuBarIsDark()
 {
-#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
-    // An unknown scheme counts as dark, as most menu bars are.
-    return QGuiApplication::styleHints()->colorScheme() != Qt::ColorScheme::Light;
-#else
-    // No scheme from Qt before 6.5: judge by the window colour the platform gives us.
-    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
-#endif
+    // The menu bar follows the system's scheme, whatever the windows were set to.
+    return Inst::systemIsDark();
 }

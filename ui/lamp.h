@@ -19,7 +19,22 @@ bool lampMoves(ClockState state);
 // in the wrong state, with words, "CLOCK WRONG" stands to the right of it. Dimmed unless lit.
 QPixmap lampPixmap(ClockState state, bool lit, bool darkBar, int size, double ratio,
                    bool withWords);
-// The lamp at menu-bar size, 18, for normal and high-density screens.
+
+// What the menu-bar lamp's picture depends on. Looks compare equal exactly when they draw the
+// same picture, so a menu-bar item sets its icon again only when its look changed.
+struct LampLook
+{
+    ClockState state = ClockState::None;
+    bool lit = true;
+    bool darkBar = true;
+    bool words = false;
+    bool operator==(const LampLook&) const = default;
+};
+// Any state outside Sync..Wrong draws as None; words only in the wrong state.
+LampLook lampLook(ClockState state, bool lit, bool darkBar, bool withWords);
+// The lamp at menu-bar size, 18, for normal and high-density screens. Drawn once per look and
+// kept: asked again, it is the same icon (same cacheKey), which Qt need not draw again.
+QIcon lampIcon(const LampLook& look);
 QIcon lampIcon(ClockState state, bool lit, bool darkBar, bool withWords);
 
 // Whether the menu bar is dark: anything but a light colour scheme counts as dark.

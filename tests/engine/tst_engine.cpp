@@ -28,6 +28,9 @@ class TestEngine : public QObject
 {
     Q_OBJECT
     SelfTestRoot m_root;
+    const QDateTime m_t = QDateTime::currentDateTimeUtc().addSecs(3600).toOffsetFromUtc(7200);
+    const QString m_ask =
+        "Tessavel Veridir needs an administrator password to set this Mac's clock";
 
     // The recording tool's path and words, each ended by a NUL.
     L recorded() const { return QString::fromUtf8(m_root.read("args")).chopped(1).split(QChar(0)); }
@@ -35,7 +38,18 @@ class TestEngine : public QObject
     {
         qputenv("TV_RECORD_OUT", o), qputenv("TV_RECORD_ERR", e), qputenv("TV_RECORD_EXIT", x);
     }
-
+    // The clock as the tool set it: m_t moved by s seconds, in whole seconds of UTC.
+    QByteArray setTo(int s) const
+    {
+        return m_t.addSecs(s).toUTC().toString(Qt::ISODate).toUtf8() + "\n";
+    }
+    QString prompt() const { return QString::fromUtf8(m_root.read("prompt")); }
+    // Nothing set up as the application sees it; asking for a sync never makes the file.
+    static bool notSetUp()
+    {
+        const Engine::Setup s = Engine::currentSetup();
+        return s.server.isEmpty() && !s.hasBeforeSetup && !Engine::syncNowWithoutPassword();
+    }
 private slots:
     void initTestCase()
     {
@@ -43,7 +57,6 @@ private slots:
         QProcessEnvironment env = m_root.env();
         QVERIFY(m_root.plant("sntp", "#!/bin/sh\nexit 0\n", 0755));
         env.insert("TESSAVEL_CONNECT_TEST_SNTP", m_root.path() + "/sntp");
-        env.insert("TV_RECORD_FILE", m_root.path() + "/args");
         env.insert("TESSAVEL_OSASCRIPT_PROMPT_FILE", m_root.path() + "/prompt");
         for (const QString& k : env.keys())
             qputenv(qPrintable(k), env.value(k).toUtf8());
@@ -52,7 +65,11 @@ private slots:
                              "<plist><dict><key>timeServer</key><string>a.example</string>"
                              "<key>usingNetworkTime</key><true/></dict></plist>"));
     }
-    void init() { qunsetenv("TESSAVEL_OSASCRIPT_CANCEL"), recordTool("", "", "0"); }
+    void init()
+    {
+        qunsetenv("TESSAVEL_OSASCRIPT_CANCEL"), recordTool("", "", "0");
+        qputenv("TV_RECORD_FILE", m_root.path("args").toUtf8()); // real-tool tests unset it
+    }
 
     // Every word and the prompt arrive as they left: quotes, backslashes, shell specials,
     // spaces, an empty word, non-ASCII.
@@ -64,7 +81,7 @@ private slots:
         const QString prompt = "Don't \"quote\" c:\\ \\\" \\' $(id) \u00E9 \U0001F510";
         QCOMPARE(Engine::run(args, prompt), R::Done);
         QCOMPARE(recorded(), L{TV_EXPECTED_TOOL} + args);
-        QCOMPARE(QString::fromUtf8(m_root.read("prompt")), prompt);
+        QCOMPARE(this->prompt(), prompt);
     }
 
     // One tool outcome as Engine::run reports it, and as setClock's administrator path does.
@@ -101,7 +118,7 @@ private slots:
     }
 
     // The osascript stand-in takes only the statement form Engine::run builds. What the engine
-    // leans on in the launchd stand-in, againstTheTool uses.
+    // leans on in the launchd stand-in, the tests against the real tool use.
     void standIns()
     {
         const QString form = "do shell script \"true\" with prompt \"p\"";
@@ -109,15 +126,11 @@ private slots:
             QCOMPARE(QProcess::execute(TV_OSASCRIPT, {"-e", s}), 1);
     }
 
-    // The real tool: set up, sync now, set the clock with and without the grant, remove.
-    void againstTheTool()
+    // Set up through the administrator step, a sync asked for without a password, removed.
+    void setUpAndSyncNow()
     {
         qunsetenv("TV_RECORD_FILE");
         const char* syncJob = SelfTestRoot::kSyncLabel;
-        const auto notSetUp = [] { // syncNowWithoutPassword never creates the file
-            const Engine::Setup s = Engine::currentSetup();
-            return s.server.isEmpty() && !s.hasBeforeSetup && !Engine::syncNowWithoutPassword();
-        };
         QVERIFY(notSetUp());
         QCOMPARE(Engine::run({"install", "--server", "192.0.2.2"}, "p"), R::Done);
         QCOMPARE(Engine::currentSetup().server, QString("192.0.2.2"));
@@ -128,50 +141,61 @@ private slots:
         QVERIFY(Engine::syncNowWithoutPassword());
         QVERIFY(waitFor([&] { return m_root.finishedRuns(syncJob) > runs; }, 20000));
         QCOMPARE(m_root.read(m_root.logPath()).count("sync against 192.0.2.2"), runs + 1);
-
-        // Sent in whole seconds of UTC; the grant asked for with this user's id.
-        const QDateTime t = QDateTime::currentDateTimeUtc().addSecs(3600).toOffsetFromUtc(7200);
-        const auto setTo = [&](int s) { return t.addSecs(s).toUTC().toString(Qt::ISODate) + "\n"; };
-        const QRegularExpression refusal("^2020-01-01T00:00:00Z is earlier than this Mac's last "
-                                         "sync \\(20.{17}Z\\)\\. The clock was not changed\\.$");
-        const QString ask =
-            "Tessavel Veridir needs an administrator password to set this Mac's clock";
-        QString error = "keep";
-        QCOMPARE(Engine::setClock(t, false, &error), S::Set);
-        QCOMPARE(m_root.read("clock-set-to"), setTo(0));
-        QCOMPARE(QString::fromUtf8(m_root.read("prompt")), ask + ".");
+        QCOMPARE(Engine::run({"remove"}, "p"), R::Done);
+        // A state folder again, with a request file that is not ours to write.
+        QVERIFY(m_root.plant(m_root.state("set-time-request"), "", 0444));
+        QVERIFY(notSetUp());
         QVERIFY(!Engine::canSetClockWithoutPassword());
-        QCOMPARE(Engine::setClock(t.addSecs(60), true), S::Set);
-        QCOMPARE(QString::fromUtf8(m_root.read("prompt")),
-                 ask + ", and to let you set it from here without one from now on.");
+    }
+
+    // The clock set in whole seconds of UTC: as administrator, who may grant it to this user;
+    // then through the grant, with no prompt (one would fail now) whatever dontAskAgain says,
+    // each answer told from the one before it by its nonce; the grant given up.
+    void setClock()
+    {
+        qunsetenv("TV_RECORD_FILE");
+        QVERIFY(m_root.plant(m_root.state("last-sync"),
+                             QByteArray::number(QDateTime::currentSecsSinceEpoch()) + "\n"));
+        QCOMPARE(Engine::setClock(m_t, false), S::Set);
+        QCOMPARE(m_root.read("clock-set-to"), setTo(0));
+        QCOMPARE(prompt(), m_ask + ".");
+        QVERIFY(!Engine::canSetClockWithoutPassword());
+        QCOMPARE(Engine::setClock(m_t.addSecs(60), true), S::Set);
+        QCOMPARE(prompt(), m_ask + ", and to let you set it from here without one from now on.");
         QVERIFY(Engine::canSetClockWithoutPassword());
-        // With the grant no prompt shows (one would fail now), whatever dontAskAgain says; each
-        // answer is told from the one before it by its nonce.
+
         qputenv("TESSAVEL_OSASCRIPT_CANCEL", "1");
-        error = "keep";
-        QCOMPARE(Engine::setClock(t.addSecs(120), true, &error), S::Set);
+        QString error = "keep";
+        QCOMPARE(Engine::setClock(m_t.addSecs(120), true, &error), S::Set);
         QCOMPARE(error, "keep");
         QCOMPARE(m_root.read("clock-set-to"), setTo(120));
         QCOMPARE(Engine::setClock(QDateTime({2020, 1, 1}, {}, Qt::UTC), false, &error), S::Refused);
+        const QRegularExpression refusal("^2020-01-01T00:00:00Z is earlier than this Mac's last "
+                                         "sync \\(20.{17}Z\\)\\. The clock was not changed\\.$");
         QVERIFY2(refusal.match(error).hasMatch(), qPrintable(error));
         QVERIFY(Engine::giveUpSettingClockWithoutPassword());
         QVERIFY(waitFor([] { return !Engine::canSetClockWithoutPassword(); }));
+    }
 
-        qunsetenv("TESSAVEL_OSASCRIPT_CANCEL"); // granted anew, then the job gone
-        QCOMPARE(Engine::setClock(t.addSecs(180), true), S::Set);
+    // A grant whose job is gone: no answer in time, and it cannot be given up.
+    void grantWithoutItsJob()
+    {
+        qunsetenv("TV_RECORD_FILE");
+        QCOMPARE(Engine::setClock(m_t, true), S::Set);
         m_root.launchctl({"bootout", SelfTestRoot::domain() + "/" + SelfTestRoot::kSetTimeLabel});
         Engine::setAnswerDeadlineForTests(600);
-        QCOMPARE(Engine::setClock(t, false, &error), S::Failed);
+        QString error;
+        QCOMPARE(Engine::setClock(m_t, false, &error), S::Failed);
         QCOMPARE(error,
                  "The clock was not set: the job that sets it without a password did not answer.");
         QVERIFY(!Engine::giveUpSettingClockWithoutPassword());
         Engine::setAnswerDeadlineForTests(14000);
+    }
 
-        QCOMPARE(Engine::run({"remove"}, "p"), R::Done);
-        QVERIFY(m_root.plant(m_root.state("set-time-request"), "", 0444)); // not ours to write
-        QVERIFY(notSetUp() && !Engine::canSetClockWithoutPassword());
-        // The platform may rewrite the job in binary; the server is the argument after
-        // "--server", trimmed.
+    // The platform may rewrite the job in binary; the server is the argument after
+    // "--server", trimmed.
+    void serverInJob()
+    {
         contract::Plist job(plist_new_dict());
         plist_t args = plist_new_array();
         for (const char* a : {"/x", "--server", " 192.0.2.9\n"})

@@ -25,18 +25,21 @@ QString describe(const QWidget* w)
     return parts.join(u'|');
 }
 
-// Segments a..g of an LED's first cell: the letter when lit, "." a ghost, "_" dark, "?" else.
-QString segments(const QString& text, bool dim)
+// Segments a..g of an LED's first cell after it showed each text in turn, then dimmed: the
+// letter when lit, "." a ghost, "_" dark, "?" else.
+QString segments(const QString& texts, bool dim)
 {
     const double h = 40, s = 0.12 * h, t = 0.55 * s, w = 0.56 * h, b = 0.75 * h - t / 2;
     const QPointF middles[7] = {{w / 2, t}, {w - t, h / 4 + t / 2}, {w - t, b},    {w / 2, h - t},
                                 {t, b},     {t, h / 4 + t / 2},     {w / 2, h / 2}};
     InstLed led(h);
-    led.setText(text);
-    led.setDim(dim);
+    led.setReserve(u"8"_s);
     QImage image(led.sizeHint(), QImage::Format_ARGB32);
-    image.fill(Qt::black);
-    led.render(&image, {}, {}, {});
+    for (const QString& text : texts.split(u';') + QStringList(u"~"_s).mid(!dim)) {
+        text == u"~" ? led.setDim(true) : led.setText(text);
+        image.fill(Qt::black);
+        led.render(&image, {}, {}, {});
+    }
     const int full = qMax(Inst::tokens()->led.red(), Inst::tokens()->led.green());
     QString lit;
     for (int i = 0; i < 7; ++i) {
@@ -48,6 +51,42 @@ QString segments(const QString& text, bool dim)
     return lit;
 }
 
+struct PaintSpy : QObject
+{
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(e)->region();
+        return false;
+    }
+};
+
+// The cells of a shown LED that a change of text ("~": dimming) paints again, "#" each, "."
+// those left alone; then whether the window shows what a full repaint would.
+QString repaints(const QString& from, const QString& to)
+{
+    InstLed led(34);
+    led.setText(from);
+    led.show();
+    if (!QTest::qWaitForWindowExposed(&led)) return u"not shown"_s;
+    QTest::qWait(30);
+    PaintSpy spy;
+    led.installEventFilter(&spy);
+    to == u"~" ? led.setDim(true) : led.setText(to);
+    QTest::qWait(30);
+    QString cells;
+    for (qsizetype i = 0; i < led.text().size(); ++i) {
+        const QString upTo = led.text().left(i + 1);
+        const double x = led.widthOf(upTo) - led.widthOf(upTo.right(1)) / 2 + led.strokeWidth() / 2;
+        cells += spy.painted.contains(QPoint(int(x), 17)) ? u'#' : u'.';
+    }
+    const auto pixels = [](const QPixmap& p) {
+        return p.toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const bool same = pixels(led.screen()->grabWindow(led.winId())) == pixels(led.grab());
+    return cells + (same ? " same"_L1 : " differs"_L1);
+}
+
 // The rule named by kind applied to the input (steps separated by ';'), as a line.
 QString outcome(const QString& kind, const QString& in)
 {
@@ -57,6 +96,7 @@ QString outcome(const QString& kind, const QString& in)
     if (kind == u"canShow") return InstLed::canShow(in) ? u"yes"_s : u"no"_s;
     if (kind == u"width") return QString::number(InstLed(34).widthOf(in), 'f', 2);
     if (kind == u"segments" || kind == u"dim") return segments(in, kind == u"dim");
+    if (kind == u"repaints") return repaints(steps[0], steps[1]);
     if (kind == u"split") {
         QString number = u"stale"_s, unit = number;
         const bool holds = InstValue::split(in, &number, &unit);
@@ -77,7 +117,9 @@ QString outcome(const QString& kind, const QString& in)
         return u"%1 %2"_s.arg(a.sizeHint() == b.sizeHint()).arg(a.accessibleName());
     }
     if (kind == u"stored") { // the stored text, "-" for none; then what storing Light leaves
-        QSettings settings(u"Ondavix"_s, u"Tessavel Veridir"_s);
+        QCoreApplication::setOrganizationName(u"Ondavix"_s); // as main names the application
+        QCoreApplication::setApplicationName(u"Tessavel Veridir"_s);
+        QSettings settings;
         in == u"-" ? settings.remove(u"app.appearance"_s)
                    : settings.setValue(u"app.appearance"_s, in);
         const QString read = Inst::appearanceName(Inst::storedAppearance());

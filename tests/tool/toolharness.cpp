@@ -174,8 +174,11 @@ QString plistText(const QByteArray& xml)
         .replace(QRegularExpression("<key>([^<]*)</key>"), "\\1=")
         .replace(QRegularExpression("<(?:string|integer)>([^<]*)</\\w+>|<(true|false)/>"),
                  "\\1\\2,")
-        .replace("<dict>", "{").replace("</dict>", "},")
-        .replace("<array>", "[").replace("</array>", "],")
-        .replace(",}", "}").replace(",]", "]");
+        .replace("<dict>", "{")
+        .replace("</dict>", "},")
+        .replace("<array>", "[")
+        .replace("</array>", "],")
+        .replace(",}", "}")
+        .replace(",]", "]");
     return t.trimmed().chopped(t.trimmed().endsWith(',') ? 1 : 0);
 }

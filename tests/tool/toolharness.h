@@ -2,6 +2,7 @@
 // it, and makes test roots that user owns.
 #pragma once
 
+#include <QFile>
 #include <QProcessEnvironment>
 #include <QStringList>
 
@@ -14,11 +15,27 @@ QByteArray plistXml(const QVariant& value);
 // A plist on one line, in the file's order: {Label=x,Args=[a,b],RunAtLoad=true}; "" for none.
 QString plistText(const QByteArray& xml);
 
+// A file of tests/tool: a usage text, a log the sync job wrote in the lab, a whole report.
+inline QByteArray fixture(const QString& name)
+{
+    QFile f(TV_SOURCE_DIR "/tests/tool/" + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 struct ToolResult
 {
     int status = -1;
     QString out, err;
 };
+
+// A run's output, error and status compared one by one, so that a failure names the one.
+#define COMPARE_RUN(run, expectedOut, expectedErr, expectedStatus)                                 \
+    do {                                                                                           \
+        const ToolResult r_ = run;                                                                 \
+        QCOMPARE(r_.out, expectedOut);                                                             \
+        QCOMPARE(r_.err, expectedErr);                                                             \
+        QCOMPARE(r_.status, expectedStatus);                                                       \
+    } while (false)
 
 struct ToolHarness
 {

@@ -2,6 +2,7 @@
 // reading the runs back from a log, and what discovery sends and accepts.
 #include "tests/tool/selftestroot.h"
 #include "tool/discovery/tooldiscovery.h"
+#include "tool/statusjson.h"
 #include "tool/syncjob.h"
 #include "tool/synclog.h"
 #include "tool/values.h"
@@ -42,20 +43,37 @@ class TestToolCore : public QObject
     Q_OBJECT
 
 private slots:
+    void values_data()
+    {
+        QTest::addColumn<QString>("vars");
+        // Test root, launchd domain, the two labels, SNTP stand-in, how many variables the jobs
+        // get; "-" for none.
+        QTest::addColumn<QString>("values");
+        QTest::newRow("root reads no test root")
+            << "ROOT=/r SNTP=/s root"
+            << "- system com.tessavel.connect com.tessavel.connect.settime - 0";
+        QTest::newRow("a user in a test root") << "ROOT=/r SNTP=/s"
+                                               << "/r gui/502 com.tessavel.connect.selftest "
+                                                  "com.tessavel.connect.settime.selftest /s 2";
+        QTest::newRow("an empty domain, an empty stand-in")
+            << "ROOT=/r DOMAIN= SNTP="
+            << "/r - com.tessavel.connect.selftest com.tessavel.connect.settime.selftest - 1";
+    }
+
     void values()
     {
-        QString seen;
-        for (const char* vars :
-             {"ROOT=/r SNTP=/s root", "ROOT=/r SNTP=/s", "ROOT=/r DOMAIN= SNTP="}) {
-            start(vars);
-            // clang-format off
-            seen += QString::fromStdString(tool::kTestRoot.value_or("") + "|" + tool::kDomain + "|" + tool::kLabel + "|" + tool::kSetTimeLabel + "|" + tool::kSntpStandIn.value_or("") + "|" +
-                                           std::to_string(tool::testEnvironment().value_or(tool::Environment{}).size()) + "|" + tool::values().cmd + "\n");
-        }
-        QCOMPARE(seen, "|system|com.tessavel.connect|com.tessavel.connect.settime||0|discover\n"
-                       "/r|gui/502|com.tessavel.connect.selftest|com.tessavel.connect.settime.selftest|/s|2|discover\n"
-                       "/r||com.tessavel.connect.selftest|com.tessavel.connect.settime.selftest||1|discover\n");
-        // clang-format on
+        QFETCH(QString, vars);
+        QFETCH(QString, values);
+        start(vars);
+        const auto text = [](const std::optional<std::string>& s) {
+            return s.value_or("").empty() ? "-" : QString::fromStdString(*s);
+        };
+        const auto variables = tool::testEnvironment().value_or(tool::Environment{});
+        QCOMPARE((QStringList{text(tool::kTestRoot), text(tool::kDomain), text(tool::kLabel),
+                              text(tool::kSetTimeLabel), text(tool::kSntpStandIn),
+                              QString::number(variables.size())}),
+                 values.split(' '));
+        QCOMPARE(QString::fromStdString(tool::values().cmd), "discover"); // without a command
     }
 
     // The client's output and error reach the log as one text, through run.
@@ -64,15 +82,22 @@ private slots:
         QTest::addColumn<QString>("script"); // the stand-in SNTP client; "none": not there
         QTest::addColumn<QString>("log");
         const QString s = "<now> tessavel-connect: sync against 192.0.2.2 (exit %1)\n";
-        // clang-format off
-        QTest::newRow("success: all five lines, trimmed") << "printf ' \\tone\\n\\n2\\n3\\n4\\n'; echo ' five ' >&2" << s.arg(0) + "one\n2\n3\n4\nfive\n";
-        QTest::newRow("failure, four lines: all") << "printf 'a\\nsntp: e\\nsntp: e\\nb\\n'; exit 1" << s.arg(1) + "a\nsntp: e\nsntp: e\nb\n";
-        QTest::newRow("failure, five: sntp tails once") << "printf 'n\\n1 sntp: x\\n2 sntp: x\\nsntp: a sntp: b\\n3 sntp: t\\n'; exit 2" << s.arg(2) + "sntp: x\nsntp: a sntp: b\nsntp: t\n";
-        QTest::newRow("output not UTF-8") << "printf 'a\\377'" << s.arg(0);
-        QTest::newRow("more than a pipe holds") << "head -c 99999 /dev/zero | tr '\\0' a" << s.arg(0) + QString(99999, 'a') + "\n";
-        QTest::newRow("killed by a signal") << "kill -9 $$" << s.arg(9);
-        QTest::newRow("no client") << "none" << s.arg(-1) + "could not run /none: No such file or directory\n";
-        // clang-format on
+        const auto row = [](const char* name, const char* script, const QString& log) {
+            QTest::newRow(name) << script << log;
+        };
+        row("success: all five lines, trimmed",
+            R"(printf ' \tone\n\n2\n3\n4\n'; echo ' five ' >&2)",
+            s.arg(0) + "one\n2\n3\n4\nfive\n");
+        row("failure, four lines: all", R"(printf 'a\nsntp: e\nsntp: e\nb\n'; exit 1)",
+            s.arg(1) + "a\nsntp: e\nsntp: e\nb\n");
+        row("failure, five: sntp tails once",
+            R"(printf 'n\n1 sntp: x\n2 sntp: x\nsntp: a sntp: b\n3 sntp: t\n'; exit 2)",
+            s.arg(2) + "sntp: x\nsntp: a sntp: b\nsntp: t\n");
+        row("output not UTF-8", R"(printf 'a\377')", s.arg(0));
+        row("more than a pipe holds", R"(head -c 99999 /dev/zero | tr '\0' a)",
+            s.arg(0) + QString(99999, 'a') + "\n");
+        row("killed by a signal", "kill -9 $$", s.arg(9));
+        row("no client", "none", s.arg(-1) + "could not run /none: No such file or directory\n");
     }
 
     void oneSync()
@@ -85,32 +110,34 @@ private slots:
         bool ok = false;
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         QCOMPARE(printed([&] { ok = tool::oneSync("192.0.2.2"); }), log);
+        QCOMPARE(ok, log.contains("(exit 0)"));
         // Recorded on success only: whole seconds and a line end, readable by everybody.
-        const qint64 at = tool::lastSyncRecord().value_or(0);
-        QVERIFY(ok == log.contains("(exit 0)") &&
-                (ok ? at >= before && at <= QDateTime::currentSecsSinceEpoch() : at == 0));
         const QString record = QString::fromStdString(tool::kLastSyncPath);
-        QCOMPARE(ToolHarness::modes({record}) + " " + root.read(record),
-                 ok ? "644 " + QByteArray::number(at) + "\n" : "- ");
+        QCOMPARE(ToolHarness::modes({record}), ok ? "644" : "-");
+        const qint64 at = tool::lastSyncRecord().value_or(before);
+        QCOMPARE(root.read(record), ok ? QByteArray::number(at) + "\n" : "");
+        QVERIFY(at >= before && at <= QDateTime::currentSecsSinceEpoch());
     }
 
     void bootRetries_data()
     {
         QTest::addColumn<double>("uptime");
-        QTest::addColumn<int>("succeedAt");   // the attempt that succeeds, 0 for none
-        QTest::addColumn<QList<int>>("want"); // status, attempts
-        QTest::newRow("first attempt succeeds") << 10.0 << 1 << QList<int>{0, 1};
-        QTest::newRow("299 s after boot: twenty retries") << 299.0 << 0 << QList<int>{1, 21};
-        QTest::newRow("300 s after boot: none") << 300.0 << 0 << QList<int>{1, 1};
-        QTest::newRow("success at retry 7") << 5.0 << 8 << QList<int>{0, 8};
+        QTest::addColumn<int>("succeedAt"); // the attempt that succeeds, 0 for none
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("attempts");
+        QTest::newRow("first attempt succeeds") << 10.0 << 1 << 0 << 1;
+        QTest::newRow("299 s after boot: twenty retries") << 299.0 << 0 << 1 << 21;
+        QTest::newRow("300 s after boot: none") << 300.0 << 0 << 1 << 1;
+        QTest::newRow("success at retry 7") << 5.0 << 8 << 0 << 8;
     }
 
     void bootRetries()
     {
         QFETCH(double, uptime);
         QFETCH(int, succeedAt);
-        QFETCH(QList<int>, want);
-        int made = 0, slept = 0, asked = 0, status = -1;
+        QFETCH(int, status);
+        QFETCH(int, attempts);
+        int made = 0, slept = 0, asked = 0, got = -1;
         tool::SyncSeams seams;
         seams.attempt = [&](const std::string& server) {
             return server == "s" && ++made == succeedAt;
@@ -119,15 +146,23 @@ private slots:
         seams.uptime = [&] { return uptime + 30 * asked++; };
         seams.sleep = [&](int s) { slept += s; };
         QString log =
-            want[1] > 1
+            attempts > 1
                 ? "tessavel-connect: fresh boot \u2014 retrying up to 10 min for the server...\n"
                 : "";
-        for (int n = 1; n < want[1]; ++n)
+        for (int n = 1; n < attempts; ++n)
             log += QString("tessavel-connect: boot retry %1/20\n").arg(n);
-        QCOMPARE(printed([&] { status = tool::syncWithBootRetries("s", seams); }), log);
-        QCOMPARE(QList<int>({status, made, slept, asked}),
-                 (want + QList<int>{30 * (want[1] - 1), succeedAt != 1}));
-        QVERIFY(tool::systemUptimeSeconds() > 0 && qIsFinite(tool::systemUptimeSeconds()));
+        QCOMPARE(printed([&] { got = tool::syncWithBootRetries("s", seams); }), log);
+        QCOMPARE(got, status);
+        QCOMPARE(made, attempts);
+        QCOMPARE(slept, 30 * (attempts - 1));
+        QCOMPARE(asked, succeedAt == 1 ? 0 : 1); // once, after the first failure
+    }
+
+    void uptime()
+    {
+        const double seconds = tool::systemUptimeSeconds();
+        QVERIFY(qIsFinite(seconds));
+        QVERIFY(seconds > 0);
     }
 
     // The runs read back from a log of the SNTP client's real lines (Debian's ntpdig, run in the
@@ -138,15 +173,14 @@ private slots:
         QTest::addColumn<QByteArray>("log");
         QTest::addColumn<QStringList>("runs");
         QTest::addColumn<int>("skipped");
-        QFile file(TV_SOURCE_DIR "/tests/tool/synclog.txt");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray real = file.readAll(), run = "2026-12-07T12:00:00Z tessavel-connect: ";
-        const QStringList all =
-            QString(
-                "192.0.2.2 0 -0.001670 0.001778 0|192.0.2.4 0 +1.499441 0.000158 0|192.0.2.3 1 - - "
-                "1|192.0.2.5 0 -86400.000336 0.000115 0|no.such.host.invalid 1 - - 2|192.0.2.2 "
-                "0 -0.002362 0.002436 0")
-                .split('|');
+        const QByteArray real = fixture("synclog.txt"),
+                         run = "2026-12-07T12:00:00Z tessavel-connect: ";
+        const QStringList all{"192.0.2.2 0 -0.001670 0.001778 0",
+                              "192.0.2.4 0 +1.499441 0.000158 0",
+                              "192.0.2.3 1 - - 1",
+                              "192.0.2.5 0 -86400.000336 0.000115 0",
+                              "no.such.host.invalid 1 - - 2",
+                              "192.0.2.2 0 -0.002362 0.002436 0"};
         const auto row = [](const char* name, const QByteArray& log, const QStringList& runs,
                             int skipped) { QTest::newRow(name) << log << runs << skipped; };
         row("every run", real, all, 0);
@@ -190,48 +224,67 @@ private slots:
         QCOMPARE(int(got.skipped), skipped);
     }
 
+    // What discovery takes from an answer from 192.0.2.3, as discover --json prints it: the keys
+    // that differ from an answer with nothing but the id "x", or null when it is dropped.
     void accept_data()
     {
         QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<QString>("server"); // "": dropped
-        const char* x = "x (unnamed)  0 0 0  0 192.0.2.3";
+        QTest::addColumn<QByteArray>("server");
         const QByteArray id = R"({"id":"x"})", reply = R"({"nonce":"0a1b2c3d","id":"x"})";
-        // clang-format off
-        const auto row = [](const char* name, int type, const QByteArray& json, const char* server, int length = -1) {
+        const auto row = [](const char* name, int type, const QByteArray& json,
+                            const QByteArray& server, int length = -1) {
             const int n = length < 0 ? int(json.size()) : length;
-            QTest::newRow(name) << "TSVL\x01" + QByteArray(1, char(type)) + char(n >> 8) + char(n) + json << server;
+            QTest::newRow(name) << "TSVL\x01" + QByteArray(1, char(type)) + char(n >> 8) + char(n) +
+                                       json
+                                << server;
         };
-        row("reply with the nonce", 3, reply, x);
-        row("announcement, no nonce", 2, id, x);
-        row("terminal controls, as sent", 2, R"({"id":"c","name":"\u001bc\u0007\u2028","source":"\u009b\u007f","synced":true,"accepting":true})", "c \x1b" "c\a\u2028  0 1 1 \u009b\x7f 0 192.0.2.3");
-        row("every field", 2, R"({"id":"i","name":"N","ver":"2","stratum":3,"synced":true,"accepting":true,"source":"G","clients":4,"address":"1.2.3.4"})", "i N 2 3 1 1 G 4 192.0.2.3");
-        row("wrong types: defaults", 2, R"({"id":1,"name":2,"stratum":"1","synced":1,"clients":2.5})", "192.0.2.3 (unnamed)  0 0 0  0 192.0.2.3");
-        row("nonce in capitals", 3, QByteArray(reply).toUpper().replace("ID", "id"), "");
-        row("nonce not a string", 3, R"({"nonce":1,"id":"x"})", "");
-        row("reply without nonce", 3, id, "");
-        row("bytes after the payload", 2, id + "  ", x, 10);
-        row("payload shorter than its length", 2, id, "", 11);
-        row("1024-byte payload", 2, id + QByteArray(1014, ' '), x);
-        row("1025-byte payload", 2, id + QByteArray(1015, ' '), "");
-        row("query", 1, reply, "");
-        row("heard", 5, id, "");
-        row("not JSON", 2, "{\"id\":", "");
-        // clang-format on
-        QTest::newRow("seven bytes") << QByteArray("TSVL\x01\x02\x00", 7) << "";
+        row("reply with the nonce", 3, reply, "{}");
+        row("announcement, no nonce", 2, id, "{}");
+        const QByteArray controls = R"({"id":"c","name":"\u001bc\u0007\u2028",)"
+                                    R"("source":"\u009b\u007f","synced":true,"accepting":true})";
+        row("terminal controls, as sent", 2, controls, controls.chopped(1) + R"(,"ready":true})");
+        row("every field", 2,
+            R"({"id":"i","name":"N","ver":"2","stratum":3,"synced":true,"accepting":true,)"
+            R"("source":"G","clients":4,"address":"1.2.3.4"})",
+            R"({"id":"i","name":"N","ver":"2","stratum":3,"synced":true,"accepting":true,)"
+            R"("source":"G","clients":4,"ready":true})");
+        row("wrong types: defaults", 2,
+            R"({"id":1,"name":2,"stratum":"1","synced":1,"clients":2.5})", R"({"id":"192.0.2.3"})");
+        row("nonce in capitals", 3, R"({"nonce":"0A1B2C3D","id":"x"})", "null");
+        row("nonce not a string", 3, R"({"nonce":1,"id":"x"})", "null");
+        row("reply without nonce", 3, id, "null");
+        row("bytes after the payload", 2, id + "  ", "{}", 10);
+        row("payload shorter than its length", 2, id, "null", 11);
+        row("1024-byte payload", 2, id + QByteArray(1014, ' '), "{}");
+        row("1025-byte payload", 2, id + QByteArray(1015, ' '), "null");
+        row("query", 1, reply, "null");
+        row("heard", 5, id, "null");
+        row("not JSON", 2, "{\"id\":", "null");
+        QTest::newRow("seven bytes") << QByteArray("TSVL\x01\x02\x00", 7) << QByteArray("null");
     }
 
     void accept()
     {
         QFETCH(QByteArray, datagram);
-        QFETCH(QString, server);
+        QFETCH(QByteArray, server);
         const auto s = tool::acceptAnswer(datagram.toStdString(), "0a1b2c3d", "192.0.2.3");
-        // clang-format off
-        QCOMPARE(s ? QString::fromStdString(s->id + " " + s->name + " " + s->ver + " " + std::to_string(s->stratum) + " " + std::to_string(s->synced) + " " +
-                                            std::to_string(s->accepting) + " " + s->source + " " + std::to_string(s->clients) + " " + s->address) : "", server);
-        // clang-format on
-        QVERIFY(QRegularExpression("^[0-9a-f]{8}$")
-                    .match(QString::fromStdString(tool::randomNonce()))
-                    .hasMatch());
+        nlohmann::json want = nlohmann::json::parse(server.data());
+        if (!want.is_null()) {
+            auto quiet = nlohmann::json::parse(R"-({"id":"x","name":"(unnamed)","ver":"",)-"
+                                               R"("stratum":0,"synced":false,"accepting":false,)"
+                                               R"("source":"","clients":0,"address":"192.0.2.3",)"
+                                               R"("ready":false})");
+            quiet.update(want);
+            want = quiet;
+        }
+        const nlohmann::json got = s ? nlohmann::json(tool::serverJson(*s)) : nlohmann::json();
+        QCOMPARE(QString::fromStdString(got.dump()), QString::fromStdString(want.dump()));
+    }
+
+    void nonce()
+    {
+        const QString nonce = QString::fromStdString(tool::randomNonce());
+        QVERIFY2(QRegularExpression("^[0-9a-f]{8}$").match(nonce).hasMatch(), qPrintable(nonce));
     }
 };
 

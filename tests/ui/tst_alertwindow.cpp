@@ -6,10 +6,7 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QLabel>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
 
 constexpr qint64 kNow = 1'700'000'000'000;       // 2023-11-15 03:43:20 local
 constexpr qint64 kLast = kNow + 3'600'000 + 500; // an hour later, half way into 04:43:20
@@ -28,56 +25,63 @@ private slots:
     }
     void wordings_data()
     {
-        QTest::addColumn<QString>("name"); // "-": no server
-        QTest::addColumn<bool>("steady");  // the server, here on loopback, may be followed
+        QTest::addColumn<bool>("followed"); // a server, here on loopback, is followed
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("steady"); // the server may be followed from this computer
         QTest::addColumn<qint64>("serverAhead");
-        QTest::addColumn<QString>("texts");     // sentence's end | advice | action, why held back
+        QTest::addColumn<QString>("with"); // how the sentence names the server
+        QTest::addColumn<QString>("advice");
+        QTest::addColumn<QString>("action");    // empty: none shown
+        QTest::addColumn<QString>("heldBack");  // why the action is disabled
         QTest::addColumn<QByteArray>("signal"); // the action's; none: a click emits nothing
+        const QString answering = "127.0.0.1 is answering. This computer takes its time at the "
+                                  "next sync; sync now, or set the clock by hand.";
         QTest::newRow("server agrees with the wrong clock")
-            << "Lab <1>" << false << 0ll
-            << ", with Lab &lt;1&gt;|It agrees with Lab <1>, so it is the server's time that has "
-               "gone back. If that is right, accept it.|Accept the server's time"
+            << true << "Lab <1>" << false << 0ll << ", with Lab &lt;1&gt;"
+            << "It agrees with Lab <1>, so it is the server's time that has gone back. If that "
+               "is right, accept it."
+            << "Accept the server's time" << QString()
             << QByteArray(SIGNAL(acceptServerTimeRequested()));
-        const QString answering = ", with 127.0.0.1|127.0.0.1 is answering. This computer takes "
-                                  "its time at the next sync; sync now, or set the clock by "
-                                  "hand.|Sync now";
         QTest::newRow("nameless steady server answers the right time")
-            << "" << true << kLast - kNow << answering << QByteArray(SIGNAL(syncNowRequested()));
+            << true << QString() << true << kLast - kNow << ", with 127.0.0.1" << answering
+            << "Sync now" << QString() << QByteArray(SIGNAL(syncNowRequested()));
         QTest::newRow("its own unsteady server: sync now held back")
-            << "" << false << kLast - kNow
-            << answering + " - Not while this computer follows the server it runs itself."
-            << QByteArray();
+            << true << QString() << false << kLast - kNow << ", with 127.0.0.1" << answering
+            << "Sync now"
+            << "Not while this computer follows the server it runs itself." << QByteArray();
         QTest::newRow("no server")
-            << "-" << false << 0ll
-            << "|No time server is answering. Set the clock by hand, or find a server.|"
-            << QByteArray();
+            << false << QString() << false << 0ll << QString()
+            << "No time server is answering. Set the clock by hand, or find a server." << QString()
+            << QString() << QByteArray();
     }
     void wordings()
     {
+        QFETCH(bool, followed);
         QFETCH(QString, name);
         QFETCH(bool, steady);
         QFETCH(qint64, serverAhead);
-        QFETCH(QString, texts);
+        QFETCH(QString, with);
+        QFETCH(QString, action);
         QFETCH(QByteArray, signal);
         SntpPeer peer(time);
         peer.offsetMs = serverAhead;
         auto watcher = stillWatcher(time, kLast, peer.port());
         watcher->serverSteady = steady;
-        if (name != "-") watcher->setServer("127.0.0.1", name);
-        QTRY_COMPARE_WITH_TIMEOUT(watcher->inputs().answered, name != "-", 3000);
+        if (followed) watcher->setServer("127.0.0.1", name);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher->inputs().answered, followed, 3000);
         AlertWindow w(watcher.get());
         w.show();
-        const QStringList want = texts.split('|');
         QStringList shown;
         for (const QLabel* l : w.findChildren<QLabel*>())
             shown << l->text();
-        QVERIFY(shown.contains(want[1]));
-        QVERIFY(shown.filter("November 15, 2023 at 04:43:20" + want[0] + ". A clock").size());
-        QPushButton* action = w.findChildren<QPushButton*>().last();
-        const QString why = action->isEnabled() ? QString() : " - " + action->toolTip();
-        QCOMPARE(action->isVisible() ? action->text() + why : QString(), want[2]);
+        QVERIFY(shown.filter("November 15, 2023 at 04:43:20" + with + ". A clock").size());
+        QFETCH(QString, advice);
+        QVERIFY(shown.contains(advice));
+        QPushButton* button = w.findChildren<QPushButton*>().last();
+        QCOMPARE(button->isVisible() ? button->text() : QString(), action);
+        QTEST(button->isEnabled() ? QString() : button->toolTip(), "heldBack");
         QSignalSpy spy(&w, signal.isEmpty() ? SIGNAL(syncNowRequested()) : signal.constData());
-        if (action->isVisible()) action->click();
+        if (button->isVisible()) button->click();
         QCOMPARE(spy.count(), signal.isEmpty() ? 0 : 1);
     }
     void entry() // two showings: the first without the password-free grant, the second with it

@@ -6,17 +6,13 @@
 #include "tests/lab/labpeer.h"
 #include "tests/ui/uitest.h"
 #include "ui/connectwindow.h"
+#include "ui/serverlist.h"
 
-#include "discovery/app/discoveryclient.h"
 #include "engine/engine.h"
 #include "inst/instchip.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QTableWidget>
-#include <QTest>
 
 #include <unistd.h>
 
@@ -25,12 +21,6 @@ class TestConnectWindow : public QObject
     Q_OBJECT
     FakeTime time;
     QTemporaryDir root;
-    QStringList seen; // kept past a failed row, whose answers may still come
-
-    static QString chip(ConnectWindow& w)
-    {
-        return w.table->cellWidget(0, 3)->findChild<InstChip*>()->text();
-    }
 
 private slots:
     void initTestCase()
@@ -39,6 +29,9 @@ private slots:
         qputenv("TESSAVEL_CONNECT_TEST_ROOT", root.path().toUtf8());
         qputenv("TESSAVEL_LAUNCHD_DIR", root.filePath("launchd").toUtf8());
     }
+
+    void init() { boxesSeen().clear(); }
+    void cleanup() { dropAnswers(); }
 
     void cleanupTestCase()
     {
@@ -68,55 +61,61 @@ private slots:
         settings.write("<plist><dict><key>timeServer</key><string>time.example.org</string>"
                        "</dict></plist>\n");
         settings.close();
-        seen.clear();
         auto watcher = stillWatcher(time);
         ConnectWindow w(watcher.get());
+        const QLabel* status = w.serverList()->statusLine();
         QSignalSpy watching(&w, &ConnectWindow::watchingToggled);
         w.startScan();
-        QTRY_VERIFY_WITH_TIMEOUT(!w.discovery->isScanning(), 5000);
-        QCOMPARE(w.statusLine->text(), QString("Found 1 server (1 ready)."));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.serverList()->isScanning(), 5000);
+        QCOMPARE(status->text(), QString("Found 1 server (1 ready)."));
 
-        answerNext(&seen, "OK");
-        answerNext(&seen, "Keep in the Menu Bar");
+        answerNext("OK");
+        answerNext("Keep in the Menu Bar");
         w.setupSelected();
-        QVERIFY(seen.value(1).endsWith(" | Done (Accept), Keep in the Menu Bar (Action), Quit "
-                                       "Veridir (Action) | Done | Done"));
+        QCOMPARE(boxesSeen().value(1).buttons,
+                 QStringList(
+                     {"Done (Accept)", "Keep in the Menu Bar (Action)", "Quit Veridir (Action)"}));
+        QCOMPARE(boxesSeen().value(1).escapeButton, QString("Done"));
         QCOMPARE(watching.size(), 1);
-        QCOMPARE(w.statusLine->text(), QString("Done — syncing with \"Lab clock\"."));
-        QCOMPARE(w.setupButton->toolTip(),
+        QCOMPARE(status->text(), QString("Done — syncing with \"Lab clock\"."));
+        QCOMPARE(buttonNamed(&w, "SET UP THIS COMPUTER")->toolTip(),
                  QString("This computer is already set up with this server."));
 
         w.syncNow();
-        QCOMPARE(w.statusLine->text(), QString("Asked this computer to sync now."));
+        QCOMPARE(status->text(), QString("Asked this computer to sync now."));
 
-        answerNext(&seen, "Remove");
-        answerNext(&seen, "OK");
+        answerNext("Remove");
+        answerNext("OK");
         w.removeSetup();
-        QCOMPARE(seen.mid(2),
-                 QStringList({"Remove syncing | Stop syncing this computer with 192.0.2.2? | Its "
-                              "time settings go back to %1. You'll be asked for an administrator "
-                              "password. | Remove (Accept), Cancel (Reject) | Cancel | Cancel",
-                              "Tessavel Veridir | This computer no longer syncs with 192.0.2.2. "
-                              "Its time settings are back to %1. |  | OK (Accept) |  | OK"})
-                     .replaceInStrings("%1", destination));
-        QCOMPARE(w.statusLine->text(), QString("Removed — no longer syncing with 192.0.2.2."));
-        QCOMPARE(chip(w), QString("READY"));
-        QVERIFY(!w.removeButton->isEnabled() && !w.syncButton->isEnabled());
+        QCOMPARE(fields(boxesSeen().value(2)),
+                 QStringList({"Remove syncing", "Stop syncing this computer with 192.0.2.2?",
+                              "Its time settings go back to " + destination +
+                                  ". You'll be asked for an administrator password.",
+                              "Remove (Accept), Cancel (Reject)", "Cancel", "Cancel"}));
+        QCOMPARE(boxesSeen().value(3).text, "This computer no longer syncs with 192.0.2.2. Its "
+                                            "time settings are back to " +
+                                                destination + ".");
+        QCOMPARE(status->text(), QString("Removed — no longer syncing with 192.0.2.2."));
+        QCOMPARE(w.serverList()->table()->cellWidget(0, 3)->findChild<InstChip*>()->text(),
+                 QString("READY"));
+        QVERIFY(!buttonNamed(&w, "Remove…")->isEnabled());
+        QVERIFY(!buttonNamed(&w, "Sync now")->isEnabled());
     }
 
-    // This computer's own address, while no steady server of this computer is listed.
+    // This computer's own address: a server of this computer listed, but not a steady one.
     void typedAddressOfThisComputer()
     {
         auto watcher = stillWatcher(time);
         ConnectWindow w(watcher.get());
-        seen.clear();
-        answerNext(&seen, "OK", LabPeer::clientAddress());
-        answerNext(&seen, "OK");
+        w.onFound({{.address = LabPeer::clientAddress(), .synced = true, .thisComputer = true}});
+        answerNext("OK", LabPeer::clientAddress());
+        answerNext("OK");
         w.setupManual();
-        QCOMPARE(seen.value(1), "Tessavel Veridir | " + LabPeer::clientAddress() +
-                                    " is this computer. The server on it cannot be followed from "
-                                    "this same computer: the two would chase each other. Update "
-                                    "Tessavel Server, then search again. |  | OK (Accept) |  | OK");
+        QCOMPARE(boxesSeen().value(1).text,
+                 LabPeer::clientAddress() +
+                     " is this computer. The server on it cannot be followed from this same "
+                     "computer: the two would chase each other. Update Tessavel Server, then "
+                     "search again.");
     }
 };
 

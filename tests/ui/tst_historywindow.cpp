@@ -251,7 +251,7 @@ private slots:
         const QString path = dir->filePath(answer.section(' ', 1));
         QStringList seen;
         Dialogs::answerNext([&](const Dialogs::Seen& s) {
-            seen << shown(s) + " | " + QFileInfo(s.input).fileName();
+            seen << fields(s).join(" | ") + " | " + QFileInfo(s.input).fileName();
             return Dialogs::Answer{answer.section(' ', 0, 0), path};
         });
         const bool box = want.startsWith("Tessavel");

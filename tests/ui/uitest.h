@@ -1,15 +1,18 @@
 #pragma once
 // A settings store of the tests' own, a watcher whose timers stand still (only tests move it),
-// the buttons of a window by their text, and the boxes it asks as one line each.
+// the buttons and labels of a window by their text, and the boxes it asks, answered in turn.
 
 #include "clock/clockwatcher.h"
 #include "tests/support/sntppeer.h"
 #include "ui/dialogs.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
@@ -34,19 +37,46 @@ inline QAbstractButton* buttonNamed(QWidget* window, const QString& text)
     return nullptr;
 }
 
-// A box as one line: title | text | informative | buttons | default | escape.
-inline QString shown(const Dialogs::Seen& s)
+// The first label whose text begins so.
+inline QLabel* labelStarting(QWidget* window, const QString& start)
 {
-    return QStringList{s.title,         s.text,        s.informative, s.buttons.join(", "),
-                       s.defaultButton, s.escapeButton}
-        .join(" | ");
+    for (QLabel* l : window->findChildren<QLabel*>())
+        if (l->text().startsWith(start)) return l;
+    return nullptr;
 }
 
-// Answers the next box with this button (an input also with this text); seen gets the box.
+// Every box answered through answerNext, in order; a test clears it before it asks.
+inline QList<Dialogs::Seen>& boxesSeen()
+{
+    static QList<Dialogs::Seen> seen;
+    return seen;
+}
+
+// What a box shows, field by field: title, text, informative text, buttons, default, escape.
+inline QStringList fields(const Dialogs::Seen& s)
+{
+    return {s.title, s.text, s.informative, s.buttons.join(", "), s.defaultButton, s.escapeButton};
+}
+
+// Answers the next box with this button (an input also with this text). The box joins
+// boxesSeen(), and seen as one line of its fields.
 inline void answerNext(QStringList* seen, const QString& button, const QString& text = {})
 {
     Dialogs::answerNext([=](const Dialogs::Seen& s) {
-        if (seen) *seen << shown(s);
+        boxesSeen() << s;
+        if (seen) *seen << fields(s).join(" | ");
         return Dialogs::Answer{button, text};
     });
+}
+
+inline void answerNext(const QString& button, const QString& text = {})
+{
+    answerNext(nullptr, button, text);
+}
+
+// Answers that a failed row, or a step that asked less, left unused.
+inline void dropAnswers()
+{
+    for (QMessageBox rest; Dialogs::hasPendingAnswers();)
+        Dialogs::exec(rest);
 }
