@@ -3,11 +3,14 @@
 #include "app/appmove.h"
 #include "app/platform/platform.h"
 #include "clock/clockwatcher.h"
+#include "clock/history.h"
 #include "engine/engine.h"
 #include "ui/alertwindow.h"
 #include "ui/clienttray.h"
 #include "ui/connectwindow.h"
 #include "ui/dialogs.h"
+#include "ui/historywindow.h"
+#include "ui/serverrules.h"
 #include "ui/waitcursor.h"
 
 #include <QApplication>
@@ -49,7 +52,12 @@ bool consoleChangeIsLogin(qint64 secondsSince)
 
 ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
 {
+    // A history that cannot be kept says why in its window; the clock is watched all the same.
+    history = new ClockHistory(ClockHistory::defaultPath(), this);
     watcher = new ClockWatcher(this);
+    watcher->setHistory(history);
+    // Before the main window hands the watcher its server: the record reads start, then server.
+    watcher->noteEvent(HistoryEventKind::Start, atLogin ? QStringLiteral("at login") : QString());
     window = new ConnectWindow(watcher);
 
     connect(window, &ConnectWindow::watchingToggled, this, [this](bool on) {
@@ -84,6 +92,9 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
 
 ClientApp::~ClientApp()
 {
+    // While the watcher still runs: it goes with this object, after the windows.
+    watcher->noteEvent(HistoryEventKind::Quit);
+    delete historyView;
     delete alert;
     delete window;
 }
@@ -94,7 +105,8 @@ AlertWindow* ClientApp::alertWindow()
     if (alert) return alert;
     alert = new AlertWindow(watcher);
     connect(alert, &AlertWindow::setClockRequested, this, &ClientApp::setClock);
-    connect(alert, &AlertWindow::syncNowRequested, window, &ConnectWindow::syncNow);
+    connect(alert, &AlertWindow::syncNowRequested, this,
+            [this] { syncNowFrom(QStringLiteral("from the alert")); });
     connect(alert, &AlertWindow::searchRequested, this, [this] {
         alert->hide();
         bringUp(window);
@@ -176,7 +188,8 @@ void ClientApp::setWatching(bool on)
         tray = new ClientTray(watcher, this, menuBarTakesWideItems());
         connect(tray, &ClientTray::openRequested, this, [this] { showWindow(true); });
         connect(tray, &ClientTray::alertRequested, this, &ClientApp::showAlert);
-        connect(tray, &ClientTray::syncNowRequested, window, &ConnectWindow::syncNow);
+        connect(tray, &ClientTray::syncNowRequested, this,
+                [this] { syncNowFrom(QStringLiteral("from the menu bar")); });
         connect(tray, &ClientTray::quitRequested, qApp, &QCoreApplication::quit);
     }
     if (!on) {
@@ -201,6 +214,25 @@ void ClientApp::showAlert()
     bringUp(alertWindow());
 }
 
+void ClientApp::showHistory()
+{
+    if (!historyView) {
+        historyView = new HistoryWindow(history);
+        // A window beside the main one: closing the main window quits as before, this one open
+        // or not.
+        historyView->setAttribute(Qt::WA_QuitOnClose, false);
+        connect(historyView, &HistoryWindow::closed, this, &ClientApp::tidyDock);
+    }
+    bringUp(historyView);
+}
+
+void ClientApp::syncNowFrom(const QString& where)
+{
+    // Recorded only where the main window's rule lets it go ahead.
+    if (canSyncNow(*watcher)) watcher->noteEvent(HistoryEventKind::SyncNow, where);
+    window->syncNow();
+}
+
 void ClientApp::onStateChanged(ClockState state)
 {
     if (state == ClockState::Wrong)
@@ -218,7 +250,9 @@ void ClientApp::putAway()
 void ClientApp::tidyDock()
 {
     // Without watching the icon stays: closing the main window then quits.
-    if (watching && !window->isVisible() && !alertShown()) setDockIconVisible(false);
+    if (watching && !window->isVisible() && !alertShown() &&
+        !(historyView && historyView->isVisible()))
+        setDockIconVisible(false);
 }
 
 void ClientApp::setClock(const QDateTime& time, bool dontAskAgain)
@@ -226,6 +260,9 @@ void ClientApp::setClock(const QDateTime& time, bool dontAskAgain)
     QString error;
     const Engine::SetClockResult result =
         waiting([&] { return Engine::setClock(time, dontAskAgain, &error); });
+    if (result == Engine::SetClockResult::Set)
+        watcher->noteEvent(HistoryEventKind::ClockSet,
+                           QStringLiteral("to ") + time.toUTC().toString(Qt::ISODate));
     // A cancelled password prompt comes back without a text and shows nothing.
     if (result != Engine::SetClockResult::Set && !error.isEmpty())
         Dialogs::inform(alert ? static_cast<QWidget*>(alert) : window, QMessageBox::Warning, error);

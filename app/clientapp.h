@@ -9,8 +9,10 @@
 
 class AlertWindow;
 class ClientTray;
+class ClockHistory;
 class ClockWatcher;
 class ConnectWindow;
+class HistoryWindow;
 class QDateTime;
 class QLocalServer;
 
@@ -37,6 +39,8 @@ public:
     void setWatching(bool on);
     void showWindow(bool withAlert);
     void showAlert();
+    // The clock's history, in a window made the first time it is asked for.
+    void showHistory();
     void onStateChanged(ClockState state);
     void setClock(const QDateTime& time, bool dontAskAgain);
     void tidyDock();
@@ -52,14 +56,21 @@ public:
     ConnectWindow* mainWindow() const { return window; }
     AlertWindow* alertWindow(); // built on first call
     ClientTray* menuBarItem() const { return tray; }
+    HistoryWindow* historyWindow() const { return historyView; }
+    ClockHistory* clockHistory() const { return history; }
 
 private:
     void putAway();
     bool alertShown() const;
+    // The user's "Sync now" from the menu bar or the alert, recorded, then done as the main
+    // window does it.
+    void syncNowFrom(const QString& where);
 
+    ClockHistory* history = nullptr;
     ClockWatcher* watcher = nullptr;
     ConnectWindow* window = nullptr;
     AlertWindow* alert = nullptr;
+    HistoryWindow* historyView = nullptr;
     ClientTray* tray = nullptr;
     QLocalServer* instanceServer = nullptr;
     bool watching = false;

@@ -1,16 +1,22 @@
 // Fills a year of samples every 10 s into a history in a temporary folder, as the watcher would
 // (a drift sawtooth stepped back by the sync job every 30 minutes, a lost server, a clock set
 // an hour back and a change of server), then prints the file's size, the cost of adding a
-// sample, of the chart's queries and the resident memory it took.
+// sample, of the chart's queries, the resident memory it took, and the time the history window
+// takes to read and to draw the 400-day range at its own size (offscreen).
 //   history-year [days [folder]]   (default 365 days, in a temporary folder)
 // A folder that already holds the history of an earlier run is measured as it is, unfilled:
 // the queries, and the memory that opening a full year takes.
 #include "clock/history.h"
+#include "clock/timesource.h"
+#include "ui/historystrip.h"
+#include "ui/historywindow.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -45,11 +51,58 @@ void print(const char* name, double value, const char* unit)
     std::printf("%s: %.3f %s\n", name, value, unit);
 }
 
+// The window's "now": the last moment of the generated year.
+struct StillTime final : TimeSource
+{
+    qint64 now = 0;
+    qint64 utcNowMs() const override { return now; }
+    qint64 monotonicMs() const override { return now; }
+};
+
+template <typename F> void timeIt(const char* what, F&& f)
+{
+    std::vector<double> took;
+    for (int k = 0; k < 21; ++k) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        took.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::printf("%s median: %.3f ms (max %.3f)\n", what, percentile(took, 0.5),
+                percentile(took, 1.0));
+}
+
+// Reading the 400-day range for the window, and drawing the window with it into an image of its
+// size: once as a whole, once the chart alone, which is what a new sample repaints.
+void timeWindow(ClockHistory& history, qint64 now)
+{
+    StillTime time;
+    time.now = now;
+    HistoryWindow window(&history, time);
+    window.setRange(HistoryRange::Year);
+    window.show();
+    QCoreApplication::processEvents();
+    HistoryStrip* strip = window.strip();
+    std::printf("window: %dx%d, chart %d columns\n", window.width(), window.height(),
+                strip->plotRect().width());
+    timeIt("400-day read for the window", [&] { strip->refresh(); });
+    QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
+    timeIt("400-day window draw", [&] { window.render(&image); });
+    QImage chart(strip->size(), QImage::Format_ARGB32_Premultiplied);
+    timeIt("400-day chart draw", [&] { strip->render(&chart); });
+    // A Mac's own screen: twice the pixels each way.
+    QImage retina(window.size() * 2, QImage::Format_ARGB32_Premultiplied);
+    retina.setDevicePixelRatio(2);
+    timeIt("400-day window draw at 2x", [&] { window.render(&retina); });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Drawn offscreen: no display needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const int days = argc > 1 ? std::max(8, std::atoi(argv[1])) : 365;
     QTemporaryDir dir;
     const QString path = (argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.path()) +
@@ -138,6 +191,7 @@ int main(int argc, char** argv)
         print("file size with its log, open",
               double(QFileInfo(path).size() + QFileInfo(path + "-wal").size()) / 1e6, "MB");
         print("resident memory growth", double(residentKb() - rssBefore) / 1024, "MB");
+        timeWindow(history, now);
     }
     print("file size after a year", double(QFileInfo(path).size()) / 1e6, "MB");
     addMs.resize(timed);

@@ -3,6 +3,7 @@
 #include "ui/plaintext.h"
 
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QList>
@@ -110,6 +111,17 @@ bool getText(QWidget* parent, const QString& title, const QString& label, QStrin
     if (answer.button != QLatin1String("OK")) return false;
     *text = answer.text;
     return true;
+}
+
+QString getSaveFileName(QWidget* parent, const QString& title, const QString& suggested,
+                        const QString& filter)
+{
+    if (pending().isEmpty()) return QFileDialog::getSaveFileName(parent, title, suggested, filter);
+    const Seen seen{title,  filter,   {},        {"Save (Accept)", "Cancel (Reject)"},
+                    "Save", "Cancel", suggested, true};
+    const Answer answer = pending().takeFirst()(seen);
+    if (answer.button != QLatin1String("Save")) return QString();
+    return answer.text.isEmpty() ? suggested : answer.text;
 }
 
 } // namespace Dialogs

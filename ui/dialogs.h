@@ -46,4 +46,11 @@ void inform(QWidget* parent, QMessageBox::Icon icon, const QString& text,
 // A one-line text input; false when cancelled.
 bool getText(QWidget* parent, const QString& title, const QString& label, QString* text);
 
+// The platform's save panel, starting at suggested (a path), for files of filter
+// ("CSV files (*.csv)"); the chosen path, or empty when cancelled. A test sees the title, the
+// filter as the text and suggested as the input, and answers "Save" with the path as its text
+// (empty: the suggested one) or "Cancel".
+QString getSaveFileName(QWidget* parent, const QString& title, const QString& suggested,
+                        const QString& filter);
+
 } // namespace Dialogs

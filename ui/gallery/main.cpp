@@ -1,10 +1,11 @@
-// Renders the menu-bar lamp, the main window and the clock alert for review:
+// Renders the menu-bar lamp, the main window, the clock alert and the history for review:
 //   QT_QPA_PLATFORM=offscreen ui_gallery [DIR]
-// writes DIR/ui-lamps-dark-bar.png, DIR/ui-lamps-light-bar.png, DIR/ui-alert-*.png and
-// DIR/ui-window-*.png.
+// writes DIR/ui-lamps-dark-bar.png, DIR/ui-lamps-light-bar.png, DIR/ui-alert-*.png,
+// DIR/ui-window-*.png and DIR/ui-history-*.png.
 // Run it in a network namespace of its own (the ui_gallery_sheets target does).
 
 #include "ui/gallery/alertsheets.h"
+#include "ui/gallery/historysheets.h"
 #include "ui/gallery/lampsheet.h"
 #include "ui/gallery/windowsheets.h"
 
@@ -36,5 +37,5 @@ int main(int argc, char** argv)
         }
         std::printf("%s\n", qPrintable(path));
     }
-    return saveAlertSheets(dir, 2) && saveWindowSheets(dir, 2) ? 0 : 1;
+    return saveAlertSheets(dir, 2) && saveWindowSheets(dir, 2) && saveHistorySheets(dir, 2) ? 0 : 1;
 }
