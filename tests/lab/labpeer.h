@@ -53,7 +53,7 @@ public:
     // The main of a lab test whose cases run as nobody, so that the tool stays in self-test
     // mode: as root it starts the peers (only root enters the server's namespace), each an
     // address and options, then runs itself again through tests/asuser.sh.
-    template<typename App, typename Test>
+    template <typename App, typename Test>
     static int mainAsUser(int argc, char** argv, const QList<QPair<QString, QStringList>>& peers)
     {
         if (geteuid() != 0) {
@@ -65,9 +65,9 @@ public:
         std::list<LabPeer> running;
         for (const auto& [address, options] : peers)
             if (!running.emplace_back(address, options).started()) return 1;
-        const int status = QProcess::execute(
-            TV_SOURCE_DIR "/tests/asuser.sh",
-            QStringList{QCoreApplication::applicationFilePath()} + app.arguments().mid(1));
+        const int status = QProcess::execute(TV_SOURCE_DIR "/tests/asuser.sh",
+                                             QStringList{QCoreApplication::applicationFilePath()} +
+                                                 app.arguments().mid(1));
         return status < 0 ? 1 : status; // below 0: it crashed or never started
     }
 
