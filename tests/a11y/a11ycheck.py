@@ -272,17 +272,24 @@ def tab_walk(app, title, stop=None, on_table=None, limit=30):
     return order
 
 
-def main_scene(args):
+def opening(title, name, settle):
+    """The application and its window as it comes up, read and checked once."""
     app = application()
     if app is None:
         sys.exit("a11ycheck: the application never joined the accessibility bus")
-    win = window(app, APP)
+    win = window(app, title)
     if win is None:
-        sys.exit("a11ycheck: the main window did not come up")
-    time.sleep(3)  # the search the window starts, and its first measurement
-    print_tree(win, "main window")
-    check_elements(win, "main window")
-    check_clock(win, "clock", "main window")
+        sys.exit(f"a11ycheck: the {name} did not come up")
+    time.sleep(settle)
+    print_tree(win, name)
+    check_elements(win, name)
+    check_clock(win, "clock", name)
+    return app, win
+
+
+def main_scene(args):
+    # A few seconds: the search the window starts, and its first measurement.
+    app, win = opening(APP, "main window", 3)
     expect_value(win, "Offset", "not measured yet", "main window")
     expect_value(win, "Last sync", "never", "main window")
     expect_value(win, "Server heard", "never", "main window")
@@ -352,16 +359,7 @@ def selected_row(app):
 
 
 def alert_scene(args):
-    app = application()
-    if app is None:
-        sys.exit("a11ycheck: the application never joined the accessibility bus")
-    alert = window(app, ALERT)
-    if alert is None:
-        sys.exit("a11ycheck: the clock alert did not come up")
-    time.sleep(2)
-    print_tree(alert, "clock alert")
-    check_elements(alert, "clock alert")
-    check_clock(alert, "clock", "clock alert")
+    app, alert = opening(ALERT, "clock alert", 2)
     last = datetime.datetime.fromtimestamp(args.last_sync / 1000)
     editors = [n for n, _ in shown_nodes(alert) if role(n) in ("spin button", "date editor", "text")]
     shown = [text_of(e) for e in editors]

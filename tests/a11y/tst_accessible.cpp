@@ -265,27 +265,22 @@ void TstAccessible::widgets_data()
     QTest::newRow("value figure in words") << "value"
                                            << "text:+1.234 s"
                                            << "text '1.234 seconds' = '1.234 seconds'";
-    const QString three = u"{radio 'System default' %1, radio 'Light' %2, radio 'Dark' %3}"_s;
-    QTest::newRow("appearance as radio buttons")
-        << "selector"
-        << "appearance:light"
-        << "group 'Appearance' = 'Light' " + three.arg("off", "on", "off");
-    QTest::newRow("right arrow moves the choice")
-        << "selector"
-        << "appearance:light;key:Right"
-        << "group 'Appearance' = 'Dark' " + three.arg("off", "off", "on");
-    QTest::newRow("up arrow moves it back")
-        << "selector"
-        << "appearance:light;key:Up"
-        << "group 'Appearance' = 'System default' " + three.arg("on", "off", "off");
-    QTest::newRow("left arrow stops at the first")
-        << "selector"
-        << "appearance:system;key:Left"
-        << "group 'Appearance' = 'System default' " + three.arg("on", "off", "off");
-    QTest::newRow("a segment's press action picks it")
-        << "selector"
-        << "appearance:dark;press:1"
-        << "group 'Appearance' = 'Light' " + three.arg("off", "on", "off");
+    // The selector with its three segments, the chosen one on.
+    const auto selector = [](const char* row, const char* steps, int chosen) {
+        QStringList segments;
+        for (int i = 0; i < 3; ++i)
+            segments << u"radio '%1' %2"_s.arg(InstAppearanceSelector::segmentName(i),
+                                               i == chosen ? u"on"_s : u"off"_s);
+        QTest::newRow(row) << u"selector"_s << QString::fromLatin1(steps)
+                           << u"group 'Appearance' = '%1' {%2}"_s.arg(
+                                  InstAppearanceSelector::segmentName(chosen),
+                                  segments.join(u", "_s));
+    };
+    selector("appearance as radio buttons", "appearance:light", 1);
+    selector("right arrow moves the choice", "appearance:light;key:Right", 2);
+    selector("up arrow moves it back", "appearance:light;key:Up", 0);
+    selector("left arrow stops at the first", "appearance:system;key:Left", 0);
+    selector("a segment's press action picks it", "appearance:dark;press:1", 1);
 }
 
 void TstAccessible::widgets()
