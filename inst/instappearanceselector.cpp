@@ -1,5 +1,7 @@
 #include "inst/instappearanceselector.h"
 
+#include "inst/instaccessible.h"
+#include "inst/instaccessiblechoice.h"
 #include "inst/insttokens.h"
 
 #include <QHelpEvent>
@@ -20,6 +22,7 @@ const int kHeight = 22;
 
 InstAppearanceSelector::InstAppearanceSelector(QWidget* parent) : QWidget(parent)
 {
+    Inst::installAccessibility();
     setCursor(Qt::PointingHandCursor);
     setAccessibleName(QStringLiteral("Appearance"));
     setFocusPolicy(Qt::TabFocus);
@@ -30,8 +33,10 @@ InstAppearanceSelector::InstAppearanceSelector(QWidget* parent) : QWidget(parent
 void InstAppearanceSelector::setAppearance(Inst::Appearance appearance)
 {
     if (appearance == m_appearance) return;
+    const int before = int(m_appearance);
     m_appearance = appearance;
     update();
+    Inst::announceChoice(this, before, int(appearance));
 }
 
 void InstAppearanceSelector::setPickHandler(std::function<void(Inst::Appearance)> handler)
@@ -77,8 +82,10 @@ void InstAppearanceSelector::pick(int segment)
     if (segment < 0 || segment > 2) return;
     const auto chosen = static_cast<Inst::Appearance>(segment);
     if (chosen == m_appearance) return;
+    const int before = int(m_appearance);
     m_appearance = chosen;
     update();
+    Inst::announceChoice(this, before, segment);
     if (m_handler) m_handler(chosen);
 }
 
@@ -125,9 +132,11 @@ void InstAppearanceSelector::mouseMoveEvent(QMouseEvent* event)
 void InstAppearanceSelector::keyPressEvent(QKeyEvent* event)
 {
     const int current = static_cast<int>(m_appearance);
-    if (event->key() == Qt::Key_Left)
+    // Arrows move the choice, as in any group of radio buttons.
+    const int key = event->key();
+    if (key == Qt::Key_Left || key == Qt::Key_Up)
         pick(qMax(0, current - 1));
-    else if (event->key() == Qt::Key_Right)
+    else if (key == Qt::Key_Right || key == Qt::Key_Down)
         pick(qMin(2, current + 1));
     else
         QWidget::keyPressEvent(event);

@@ -22,7 +22,10 @@ public:
 
     // The segment (0 system, 1 light, 2 dark) under a point, or -1.
     int segmentAt(QPoint point) const;
+    QRectF segmentRect(int segment) const;
     static QString segmentName(int segment);
+    // Chooses a segment as a click on it does, telling the owner.
+    void pick(int segment);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -36,8 +39,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QRectF segmentRect(int segment) const;
-    void pick(int segment);
     void paintIcon(QPainter& p, int segment, const QRectF& box, const QColor& ink) const;
 
     Inst::Appearance m_appearance = Inst::Appearance::System;

@@ -1,5 +1,6 @@
 #include "inst/instbezel.h"
 
+#include "inst/instaccessible.h"
 #include "inst/inststyle.h"
 #include "inst/insttokens.h"
 
@@ -11,6 +12,7 @@ InstBezel::InstBezel(const QString& caption, QWidget* parent)
     : QWidget(parent), m_column(new QVBoxLayout(this)),
       m_caption(Inst::caption(caption.toUpper(), this))
 {
+    Inst::installAccessibility();
     m_column->setContentsMargins(10, 8, 10, 9);
     m_column->setSpacing(12);
     m_column->addWidget(m_caption);

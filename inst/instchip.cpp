@@ -1,5 +1,6 @@
 #include "inst/instchip.h"
 
+#include "inst/instaccessible.h"
 #include "inst/instfonts.h"
 #include "inst/insttokens.h"
 
@@ -8,9 +9,9 @@
 InstChip::InstChip(const QString& text, Tone tone, QWidget* parent)
     : QWidget(parent), m_text(text), m_tone(tone)
 {
+    Inst::installAccessibility();
     setFont(Inst::sans(11, QFont::DemiBold));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setAccessibleName(text);
 }
 
 void InstChip::setText(const QString& text)
@@ -18,8 +19,8 @@ void InstChip::setText(const QString& text)
     // An unchanged text keeps the layout still: status lines update every second.
     if (text == m_text) return;
     m_text = text;
-    setAccessibleName(text);
     updateGeometry();
+    Inst::announce(this, QAccessible::NameChanged);
     update();
 }
 

@@ -1,7 +1,9 @@
 #include "inst/instreadout.h"
 
+#include "inst/instaccessible.h"
 #include "inst/instfonts.h"
 #include "inst/instled.h"
+#include "inst/instspoken.h"
 #include "inst/inststyle.h"
 #include "inst/insttokens.h"
 
@@ -12,8 +14,10 @@
 
 InstReadout::InstReadout(const QString& caption, QWidget* parent)
     : QWidget(parent), m_caption(Inst::caption(caption.toUpper(), this)),
-      m_led(new InstLed(34, this)), m_words(new QLabel(this)), m_unit(new QLabel(this))
+      m_led(new InstLed(34, this)), m_words(new QLabel(this)), m_unit(new QLabel(this)),
+      m_title(caption)
 {
+    Inst::installAccessibility();
     m_words->setFont(Inst::sans(15, QFont::Medium));
     m_words->setProperty("tone", QStringLiteral("sec"));
     m_words->hide();
@@ -51,6 +55,7 @@ void InstReadout::setValue(const QString& value, const QString& unit)
         m_unit->clear();
         m_unit->hide();
     }
+    spokenChanged();
 }
 
 void InstReadout::setWordsTone(const char* tone)
@@ -65,6 +70,23 @@ void InstReadout::setIdle(const QString& text)
     m_led->setText(text);
     m_led->setDim(true);
     m_led->show();
+    spokenChanged();
+}
+
+QString InstReadout::spokenValue() const
+{
+    if (!m_words->isHidden()) return m_words->text();
+    if (m_led->isDim()) return QStringLiteral("not measured yet");
+    return Inst::spoken(m_led->text(), m_unit->text());
+}
+
+void InstReadout::spokenChanged()
+{
+    // Told only when the words change: a figure set again each second says nothing new.
+    const QString now = spokenValue();
+    if (now == m_spoken) return;
+    Inst::announceText(this, m_spoken, now);
+    m_spoken = now;
 }
 
 void InstReadout::setFirst(bool first)

@@ -22,6 +22,11 @@ public:
     // The first readout of a bar has no divider on its left.
     void setFirst(bool first);
 
+    // The caption as given, and what the readout shows in words a listener hears:
+    // "3 milliseconds", "never"; "not measured yet" while idle.
+    QString title() const { return m_title; }
+    QString spokenValue() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -30,5 +35,9 @@ private:
     InstLed* m_led;
     QLabel* m_words;
     QLabel* m_unit;
+    QString m_title;
+    QString m_spoken;
     bool m_first = false;
+
+    void spokenChanged();
 };

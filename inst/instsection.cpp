@@ -1,5 +1,6 @@
 #include "inst/instsection.h"
 
+#include "inst/instaccessible.h"
 #include "inst/instfonts.h"
 #include "inst/insttokens.h"
 
@@ -13,6 +14,7 @@ InstSection::InstSection(const QString& title, QWidget* parent)
     : QWidget(parent), m_header(new QWidget(this)), m_headerRow(new QHBoxLayout(m_header)),
       m_title(new QLabel(title, m_header)), m_content(new QVBoxLayout)
 {
+    Inst::installAccessibility();
     m_header->setMinimumHeight(34);
     m_headerRow->setContentsMargins(11, 6, 8, 6);
     m_headerRow->setSpacing(8);

@@ -12,6 +12,7 @@ public:
     explicit InstStatus(QWidget* parent = nullptr);
 
     void setText(const QString& text);
+    QString text() const { return m_text; }
     void setTone(InstChip::Tone tone);
     void setDetailTone(InstChip::Tone tone);
     InstChip* detailChip() const { return m_detail; }
@@ -19,4 +20,5 @@ public:
 private:
     InstChip* m_main;
     InstChip* m_detail;
+    QString m_text;
 };

@@ -8,6 +8,9 @@ QColor rgbF(float r, float g, float b, float a = 1.0f)
     return QColor::fromRgbF(r, g, b, a);
 }
 
+// Every text colour reads at 4.5:1 at least on the faces it is drawn on (3:1 for the LED's
+// large figures); the muted text and, in light, the tones sit darker than their first draft
+// by the least that gets them there.
 Tokens column(bool dark)
 {
     Tokens t;
@@ -20,7 +23,7 @@ Tokens column(bool dark)
         t.accent = rgbF(0.27f, 0.78f, 0.96f);
         t.pri = rgbF(0.8f, 0.82f, 0.85f);
         t.sec = rgbF(0.55f, 0.59f, 0.64f);
-        t.mut = rgbF(0.4f, 0.44f, 0.49f);
+        t.mut = rgbF(0.438f, 0.482f, 0.536f);
         t.canvas = rgbF(0.012f, 0.018f, 0.027f);
         t.well = rgbF(0.02f, 0.028f, 0.04f);
         t.led = rgbF(0.22f, 0.88f, 0.48f);
@@ -34,18 +37,18 @@ Tokens column(bool dark)
         t.deck = rgbF(0.902f, 0.91f, 0.924f);
         t.section = rgbF(0.982f, 0.984f, 0.988f);
         t.bezel = rgbF(0.8f, 0.816f, 0.84f);
-        t.accent = rgbF(0.055f, 0.52f, 0.72f);
+        t.accent = rgbF(0.044f, 0.413f, 0.571f);
         t.pri = rgbF(0.13f, 0.15f, 0.18f);
         t.sec = rgbF(0.34f, 0.37f, 0.42f);
-        t.mut = rgbF(0.48f, 0.51f, 0.56f);
+        t.mut = rgbF(0.386f, 0.412f, 0.456f);
         t.canvas = rgbF(0.99f, 0.988f, 0.982f);
         t.well = rgbF(0.902f, 0.912f, 0.926f);
-        t.led = rgbF(0.1f, 0.52f, 0.3f);
+        t.led = rgbF(0.083f, 0.436f, 0.251f);
         t.grid = rgbF(0, 0, 0, 0.075f);
         t.screen = rgbF(0.15f, 0.17f, 0.2f);
         t.hairline = rgbF(0, 0, 0, 0.14f);
-        t.red = rgbF(1, 0.231f, 0.188f);
-        t.amber = rgbF(0.8f, 0.45f, 0);
+        t.red = rgbF(0.745f, 0.039f, 0);
+        t.amber = rgbF(0.576f, 0.324f, 0);
     }
     return t;
 }

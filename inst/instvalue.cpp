@@ -1,5 +1,6 @@
 #include "inst/instvalue.h"
 
+#include "inst/instaccessible.h"
 #include "inst/instfonts.h"
 
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@ InstValue::InstValue(int ledHeight, QWidget* parent)
     : QWidget(parent), m_led(new InstLed(ledHeight, this)), m_textLabel(new QLabel(this)),
       m_unitLabel(new QLabel(this))
 {
+    Inst::installAccessibility();
     m_textLabel->setFont(Inst::mono(12.5, QFont::Medium));
     m_textLabel->hide();
     m_unitLabel->setFont(Inst::sans(11.5, QFont::Normal));

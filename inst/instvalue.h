@@ -14,6 +14,7 @@ public:
     explicit InstValue(int ledHeight, QWidget* parent = nullptr);
 
     void setText(const QString& text);
+    QString text() const { return m_text; }
     void setReserve(const QString& reserve);
     void setTone(InstLed::Tone tone);
 
