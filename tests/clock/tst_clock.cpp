@@ -16,7 +16,7 @@ namespace {
 using S = ClockState;
 constexpr qint64 kT1 = 1'700'000'000'123;
 constexpr qint64 kNtpZeroMs = -2'208'988'800'000; // 1900: every bit of the timestamp 0
-constexpr qint64 kRejected = 777;
+constexpr qint64 kRejected = 777; // no offset: the answer is rejected, the value left alone
 enum Flag { WentBack = 1, Asks = 2 };
 
 QByteArray framed(char type, const QByteArray& payload, int lengthError = 0)
