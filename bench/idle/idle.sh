@@ -6,11 +6,13 @@
 # open; the peer shows a tray icon with a menu and a 10 s timer, then also a 1 Hz label.
 #
 #   tests/lab/lab.sh run -- bench/idle/idle.sh [--minutes M] [--warmup S] [--starts N]
+#                                              [--menu-bar-only]
 #
 # M minutes measured in each of the two phases (default 3; 60 for the hour memory must stay
 # flat through: the application has no time seam reachable from outside, so the hour is run),
 # after S seconds of warm-up (default 30); N starts of each program to time the window
-# (default 5, median). Needs root, the lab, and the targets tessavel-veridir, idle-bare and
+# (default 5, median); --menu-bar-only ends after the first phase (the hour of flat memory).
+# Needs root, the lab, and the targets tessavel-veridir, idle-bare and
 # labserver built in BUILD_DIR (default build/). Prints "name: value unit" lines:
 #   cpu      utime+stime of all threads (exited ones included), % of one core
 #   wakeups  voluntary context switches summed over all threads, a second
@@ -25,13 +27,14 @@ bare="$build/bench/idle/idle-bare"
 labserver="$build/tests/lab/labserver"
 
 fail() { echo "idle.sh: $*" >&2; exit 1; }
-minutes=3 warmup=30 starts=5
+minutes=3 warmup=30 starts=5 only_bar=
 while [ $# -gt 0 ]; do
   case "$1" in
+  --menu-bar-only) only_bar=1 && shift && continue ;;
   --minutes) minutes=$2 ;;
   --warmup) warmup=$2 ;;
   --starts) starts=$2 ;;
-  *) fail "usage: idle.sh [--minutes M] [--warmup S] [--starts N]" ;;
+  *) fail "usage: idle.sh [--minutes M] [--warmup S] [--starts N] [--menu-bar-only]" ;;
   esac
   shift 2
 done
@@ -211,6 +214,7 @@ synced() { grep -q '"state":"sync"' "$root/reports" 2>/dev/null; }
 wait_for 60 synced || fail "the application did not come in sync: $(tail -5 "$root/ours.log")"
 measure "menu bar" "$ours" "$bare_pid"
 forget "$ours" && forget "$bare_pid"
+[ -z "$only_bar" ] || exit 0
 
 echo "# start to the main window shown, $starts starts each"
 : >"$root/shown-ours" && : >"$root/shown-bare"
