@@ -188,16 +188,21 @@ bool isQuiet(const QWidget* widget)
     return widget && widget->property(kQuiet).toBool();
 }
 
+bool heard(const QWidget* widget)
+{
+    return widget && !isQuiet(widget) && (noticeListener || QAccessible::isActive());
+}
+
 void announce(QWidget* widget, QAccessible::Event what)
 {
-    if (!widget || isQuiet(widget)) return;
+    if (!heard(widget)) return;
     QAccessibleEvent event(widget, what);
     send(&event);
 }
 
 void announceText(QWidget* widget, const QString& before, const QString& after)
 {
-    if (!widget || isQuiet(widget)) return;
+    if (!heard(widget)) return;
     QAccessibleTextUpdateEvent event(widget, 0, before, after);
     send(&event);
 }

@@ -16,6 +16,9 @@ void installAccessibility();
 // second would talk over everything else. Its owner announces the changes that matter.
 void setQuiet(QWidget* widget, bool quiet = true);
 bool isQuiet(const QWidget* widget);
+// Whether a notice about the widget reaches anyone: it is not quiet, and a screen reader (or
+// a test's listener) is there. Words worked out for nobody cost every second.
+bool heard(const QWidget* widget);
 
 // Tells screen readers the widget's name or value changed, unless the widget is quiet.
 void announce(QWidget* widget, QAccessible::Event what);

@@ -83,6 +83,7 @@ QString InstReadout::spokenValue() const
 void InstReadout::spokenChanged()
 {
     // Told only when the words change: a figure set again each second says nothing new.
+    if (!Inst::heard(this)) return;
     const QString now = spokenValue();
     if (now == m_spoken) return;
     Inst::announceText(this, m_spoken, now);

@@ -145,9 +145,14 @@ ClockPanel::ClockPanel(QWidget* parent) : QObject(parent), screenWidget(new Inst
 
 void ClockPanel::show(const ClockWatcher& watcher)
 {
-    // The status chips show the name in capitals: fitted as they will show it.
-    show(ClockReading{watcher.state, watcher.inputs(),
-                      PlainText::fitted(watcher.serverLabel().toUpper(), status->detailChip()),
+    // The status chips show the name in capitals: fitted as they will show it, once per name
+    // rather than shaped again every second.
+    const QString label = watcher.serverLabel();
+    if (label != fittedFrom || fittedLabel.isNull()) {
+        fittedFrom = label;
+        fittedLabel = PlainText::fitted(label.toUpper(), status->detailChip());
+    }
+    show(ClockReading{watcher.state, watcher.inputs(), fittedLabel,
                       !watcher.serverAddressText.isEmpty(), watcher.heardAgoMs(), watcher.reporting,
                       watcher.reportHeard()});
 }

@@ -73,4 +73,6 @@ private:
     InstReadout* lastSyncReadout;
     InstReadout* heardReadout;
     InstReadout* reportedReadout;
+    QString fittedFrom;  // the server label last fitted
+    QString fittedLabel; // and as the chip shows it
 };
