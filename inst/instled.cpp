@@ -128,22 +128,29 @@ QList<double> InstLed::cellLefts(const QString& text) const
     return lefts;
 }
 
-QRectF InstLed::pictureRect(QChar c, double x, double ratio) const
+namespace {
+// Cells start where the text puts them, to a 64th of a device pixel: a picture is made for
+// each character at each such phase, so what is drawn from it matches drawing in place.
+constexpr int kPhases = 64;
+} // namespace
+
+QRectF InstLed::pictureRect(QChar c, double x, double ratio, int* phase) const
 {
-    // Cells start on whole device pixels, so that one picture serves a character in any cell;
-    // the margin holds the glow of the outer segments.
+    // The margin holds the glow of the outer segments.
     const double s = strokeWidth();
     const int margin = int(std::ceil(s / 2 * ratio)) + 1;
-    const double left = std::round((x + s / 2) * ratio) - margin;
-    const int width = margin + int(std::ceil((advance(c) + s / 2) * ratio)) + 1;
+    const qint64 at = std::llround((x + s / 2) * ratio * kPhases);
+    const qint64 whole = at >= 0 ? at / kPhases : (at - kPhases + 1) / kPhases;
+    if (phase) *phase = int(at - whole * kPhases);
+    const int width = margin + int(std::ceil((advance(c) + s / 2) * ratio)) + 2;
     const int height = int(std::ceil((m_height + s) * ratio));
-    return QRectF(left / ratio, 0, width / ratio, height / ratio);
+    return QRectF(double(whole - margin) / ratio, 0, width / ratio, height / ratio);
 }
 
-const QPixmap& InstLed::picture(QChar c, const QColor& lit, double ratio)
+const QPixmap& InstLed::picture(QChar c, int phase, const QColor& lit, double ratio)
 {
-    const int glyph = glyphOf(c);
-    const auto made = m_pictures.constFind(glyph);
+    const int key = glyphOf(c) * kPhases + phase;
+    const auto made = m_pictures.constFind(key);
     if (made != m_pictures.cend()) return *made;
     const QRectF at = pictureRect(c, 0, ratio);
     QPixmap pixmap((at.size() * ratio).toSize());
@@ -151,12 +158,11 @@ const QPixmap& InstLed::picture(QChar c, const QColor& lit, double ratio)
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    // The cell's left edge on the whole pixel where a cell at 0 starts.
-    const double s = strokeWidth();
-    p.translate(std::round(s / 2 * ratio) / ratio - at.left(), s / 2);
+    const int margin = int(std::ceil(strokeWidth() / 2 * ratio)) + 1;
+    p.translate((margin + double(phase) / kPhases) / ratio, strokeWidth() / 2);
     paintGlyph(p, c, lit, m_dim ? 0.3 : 1.0);
     p.end();
-    return *m_pictures.insert(glyph, pixmap);
+    return *m_pictures.insert(key, pixmap);
 }
 
 void InstLed::paintEvent(QPaintEvent* event)
@@ -174,9 +180,10 @@ void InstLed::paintEvent(QPaintEvent* event)
     }
     const QList<double> lefts = cellLefts(m_text);
     for (qsizetype i = 0; i < m_text.size(); ++i) {
-        const QRectF at = pictureRect(m_text[i], lefts[i], ratio);
+        int phase = 0;
+        const QRectF at = pictureRect(m_text[i], lefts[i], ratio, &phase);
         if (m_text[i] != u' ' && event->region().intersects(at.toAlignedRect()))
-            p.drawPixmap(at.topLeft(), picture(m_text[i], lit, ratio));
+            p.drawPixmap(at.topLeft(), picture(m_text[i], phase, lit, ratio));
     }
 }
 

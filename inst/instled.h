@@ -44,10 +44,11 @@ private:
     double advance(QChar c) const;
     // Left edge of each character's cell, in the widget's coordinates.
     QList<double> cellLefts(const QString& text) const;
-    // Where the picture of a character whose cell starts at x lands, for this device ratio.
-    QRectF pictureRect(QChar c, double x, double ratio) const;
-    // The character's lit and ghost segments as drawn in the current look, made once.
-    const QPixmap& picture(QChar c, const QColor& lit, double ratio);
+    // Where the picture of a character whose cell starts at x lands, for this device ratio,
+    // on a whole device pixel; phase is what the cell starts past it.
+    QRectF pictureRect(QChar c, double x, double ratio, int* phase = nullptr) const;
+    // The character's lit and ghost segments as drawn in the current look, made once a phase.
+    const QPixmap& picture(QChar c, int phase, const QColor& lit, double ratio);
     void paintGlyph(QPainter& p, QChar c, const QColor& lit, double b) const;
     void paintCell(QPainter& p, QChar c, double x, const QColor& lit, double b) const;
     void paintDot(QPainter& p, QPointF centre, const QColor& lit, double b) const;
@@ -66,6 +67,7 @@ private:
     Tone m_tone = Go;
     bool m_dim = false;
     Look m_look;
-    // At most one picture per segment pattern, colon and point: a few, whatever the text.
+    // At most one picture per segment pattern, colon and point at each phase of the cells:
+    // bounded by the text's length, never growing with time.
     QHash<int, QPixmap> m_pictures;
 };
