@@ -45,6 +45,7 @@ QPushButton { color: %text%; background: transparent; border: 1px solid %edge45%
 QPushButton:hover { border: 1px solid %red%; color: %bright%; }
 QPushButton[role="set"] { color: %ink%; background: %red%; border: 1px solid %red%; border-radius: 5px; padding: 8px 18px; }
 QPushButton[role="set"]:hover { background: %hover%; }
+QPushButton:focus, QPushButton[role="set"]:focus { border: 1px solid %bright%; }
 QPushButton:disabled, QPushButton[role="set"]:disabled { color: %disabled%; background: transparent; border: 1px solid %edge22%; }
 )";
 
