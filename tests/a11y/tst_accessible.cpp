@@ -20,23 +20,11 @@ namespace {
 constexpr qint64 kNow = 1'700'000'000'000; // 22:13:20 UTC
 constexpr qint64 kNoAnswer = std::numeric_limits<qint64>::max();
 
-QString roleName(QAccessible::Role role)
-{
-    switch (role) {
-    case QAccessible::StaticText:
-        return u"text"_s;
-    case QAccessible::CheckBox:
-        return u"check"_s;
-    case QAccessible::Grouping:
-        return u"group"_s;
-    case QAccessible::Graphic:
-        return u"graphic"_s;
-    case QAccessible::RadioButton:
-        return u"radio"_s;
-    default:
-        return QString::number(role);
-    }
-}
+const QHash<QAccessible::Role, QString> kRoles{{QAccessible::StaticText, u"text"_s},
+                                               {QAccessible::CheckBox, u"check"_s},
+                                               {QAccessible::Grouping, u"group"_s},
+                                               {QAccessible::Graphic, u"graphic"_s},
+                                               {QAccessible::RadioButton, u"radio"_s}};
 
 QString text(QWidget* w, QAccessible::Text which)
 {
@@ -46,7 +34,7 @@ QString text(QWidget* w, QAccessible::Text which)
 // One element as a line: role 'name' = 'value', on or off, its text, then its children.
 QString describe(QAccessibleInterface* a)
 {
-    QString line = u"%1 '%2'"_s.arg(roleName(a->role()), a->text(QAccessible::Name));
+    QString line = u"%1 '%2'"_s.arg(kRoles.value(a->role()), a->text(QAccessible::Name));
     if (!a->text(QAccessible::Value).isEmpty())
         line += u" = '%1'"_s.arg(a->text(QAccessible::Value));
     if (a->state().checkable) line += a->state().checked ? u" on"_s : u" off"_s;
@@ -129,272 +117,240 @@ class TstAccessible : public QObject
     QTemporaryDir root; // where the windows look for the tool's files
 
 private slots:
-    void initTestCase();
-    void spoken_data();
-    void spoken();
-    void widgets_data();
-    void widgets();
-    void announcements_data();
-    void announcements();
-    void clockPanel_data();
-    void clockPanel();
-    void tabOrder_data();
-    void tabOrder();
-};
 
-void TstAccessible::initTestCase()
-{
-    qputenv("TZ", "UTC");
-    qputenv("TESSAVEL_CONNECT_TEST_ROOT", root.path().toUtf8());
-    Inst::installAccessibility();
-    Inst::setNoticeListener(record);
-}
-
-void TstAccessible::spoken_data()
-{
-    QTest::addColumn<QString>("figure");
-    QTest::addColumn<QString>("unit");
-    QTest::addColumn<QString>("words");
-    const auto row = [](const char* name, const char* figure, const char* unit, const char* words) {
-        QTest::newRow(name) << QString::fromUtf8(figure) << QString::fromUtf8(unit)
-                            << QString::fromUtf8(words);
-    };
-    row("part of a second in milliseconds", "0.003", "s", "3 milliseconds");
-    row("no offset at all", "0.000", "s", "0 milliseconds");
-    row("one millisecond is singular", "0.001", "s", "1 millisecond");
-    row("seconds keep their fraction", "1.500", "s", "1.5 seconds");
-    row("whole seconds lose the point", "2.000", "s", "2 seconds");
-    row("the words after the unit stay", "2", "s ago", "2 seconds ago");
-    row("one second ago", "1", "s ago", "1 second ago");
-    row("minutes ago", "3", "min ago", "3 minutes ago");
-    row("a span in hours", "5", "h", "5 hours");
-    row("a time of day as it stands", "11:05:53", "", "11:05:53");
-    row("a minus sign is said", "\u22120.250", "s", "minus 250 milliseconds");
-    row("non-ASCII digits count", "\u0663", "s", "3 seconds");
-    row("an unknown unit stands", "12", "ppm", "12 ppm");
-    row("placeholders say nothing", "-.---", "", "");
-}
-
-void TstAccessible::spoken()
-{
-    QFETCH(QString, figure);
-    QFETCH(QString, unit);
-    QTEST(Inst::spoken(figure, unit), "words");
-}
-
-void TstAccessible::widgets_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("read");
-    const auto row = [](const char* name, const char* kind, const char* steps, const char* read) {
-        QTest::newRow(name) << QString::fromUtf8(kind) << QString::fromUtf8(steps)
-                            << QString::fromUtf8(read);
-    };
-    row("readout figure and unit", "readout", "value:2|s ago",
-        "text 'Server heard' = '2 seconds ago' text '2 seconds ago'");
-    row("readout in words", "readout", "value:no answer",
-        "text 'Server heard' = 'no answer' text 'no answer'");
-    row("readout idle", "readout", "idle:-.---",
-        "text 'Server heard' = 'not measured yet' text 'not measured yet'");
-    row("readout back from idle", "readout", "idle:-.---;value:0.012|s",
-        "text 'Server heard' = '12 milliseconds' text '12 milliseconds'");
-    row("readout back from words, its old unit gone", "readout",
-        "value:7|min ago;value:never;value:4", "text 'Server heard' = '4' text '4'");
-    row("readout named by its owner", "readout", "name:Heard;value:3|s ago",
-        "text 'Heard' = '3 seconds ago' text '3 seconds ago'");
-    row("LED time of day", "led", "text:11:05:53", "text '11:05:53' = '11:05:53'");
-    row("LED before its first figure", "led", "text:--:--:--", "text 'no reading' = 'no reading'");
-    row("chip capitals said plainly", "chip", "text:NOT SYNCED YET",
-        "text 'Not synced yet' = 'Not synced yet'");
-    row("status as one line, its chips not again", "status", "text:In sync - STUDIO CLOCK",
-        "text 'In sync - Studio clock' = 'In sync - Studio clock'");
-    row("status without detail", "status", "text:No server", "text 'No server' = 'No server'");
-    row("dot by its colour", "dot", "colour:#ff453a", "graphic 'red' = 'red'");
-    row("dot follows the led token", "dot", "", "graphic 'green' = 'green'");
-    row("dot named for its state", "dot", "colour:#ff9f0a;name:Clock is off",
-        "graphic 'Clock is off' = 'Clock is off'");
-    row("switch off", "toggle", "", "check 'Keep watching' off");
-    row("space turns a switch on", "toggle", "key:Space", "check 'Keep watching' on");
-    row("group named by its caption", "bezel", "", "group 'This computer' {text 'THIS COMPUTER'}");
-    row("value figure in words", "value", "text:+1.234 s",
-        "text '1.234 seconds' = '1.234 seconds'");
-    // The selector with its three segments, the chosen one on.
-    const auto selector = [](const char* name, const char* steps, int chosen) {
-        QStringList segments;
-        for (int i = 0; i < 3; ++i)
-            segments << u"radio '%1' %2"_s.arg(InstAppearanceSelector::segmentName(i),
-                                               i == chosen ? u"on"_s : u"off"_s);
-        QTest::newRow(name) << u"selector"_s << QString::fromLatin1(steps)
-                            << u"group 'Appearance' = '%1' {%2}"_s.arg(
-                                   InstAppearanceSelector::segmentName(chosen),
-                                   segments.join(u", "_s));
-    };
-    selector("appearance as radio buttons", "appearance:light", 1);
-    selector("right arrow moves the choice", "appearance:light;key:Right", 2);
-    selector("up arrow moves it back", "appearance:light;key:Up", 0);
-    selector("left arrow stops at the first", "appearance:system;key:Left", 0);
-    selector("a segment's press action picks it", "appearance:dark;press:1", 1);
-}
-
-void TstAccessible::widgets()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, steps);
-    const std::unique_ptr<QWidget> w = build(kind, steps);
-    QTEST(describe(QAccessible::queryAccessibleInterface(w.get())), "read");
-}
-
-void TstAccessible::announcements_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QStringList>("told");
-    QTest::newRow("a readout tells each new value once")
-        << "readout"
-        << "clear;value:2|s ago;value:2|s ago;value:3|s ago"
-        << QStringList{"text Server heard '2 seconds ago'", "text Server heard '3 seconds ago'"};
-    QTest::newRow("the same words from another figure tell nothing")
-        << "readout"
-        << "value:0.0031|s;clear;value:0.003|s" << QStringList{};
-    QTest::newRow("a quiet readout tells nothing")
-        << "readout"
-        << "quiet;clear;value:2|s ago;idle:-.---" << QStringList{};
-    QTest::newRow("a status tells a new state, not its ticking detail")
-        << "status"
-        << "text:Server not heard - Last synced 5 s ago;clear;"
-           "text:Server not heard - Last synced 6 s ago;text:In sync - ANNEX"
-        << QStringList{"name In sync - Annex"};
-    QTest::newRow("a dot tells a new colour word only")
-        << "dot"
-        << "clear;colour:#ff453a;colour:#ff4030;colour:#38e07a"
-        << QStringList{"name red", "name green"};
-    QTest::newRow("the appearance tells both segments")
-        << "selector"
-        << "appearance:light;clear;key:Right" << QStringList{"state Light off", "state Dark on"};
-}
-
-void TstAccessible::announcements()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, steps);
-    const std::unique_ptr<QWidget> w = build(kind, steps);
-    QTEST(events, "told");
-}
-
-void TstAccessible::clockPanel_data()
-{
-    QTest::addColumn<ClockState>("state");
-    QTest::addColumn<qint64>("offsetMs");
-    QTest::addColumn<qint64>("heardAgoMs");
-    QTest::addColumn<int>("report"); // 0 off, 1 not heard, 2 heard
-    // The status, then the clock, Offset, Last sync, Server heard and Reported.
-    QTest::addColumn<QStringList>("read");
-    QTest::newRow("no server, never synced")
-        << ClockState::None << kNoAnswer << -1ll << 0
-        << QStringList{"No server", "22:13:20", "not measured yet", "never", "never", "off"};
-    QTest::newRow("in sync") << ClockState::Sync << -3ll << 2000ll << 2
-                             << QStringList{"In sync - Lab", "22:13:20",      "3 milliseconds",
-                                            "22:13:15",      "2 seconds ago", "yes"};
-    QTest::newRow("clock off by seconds") << ClockState::Off << 12'345ll << 100'000ll << 1
-                                          << QStringList{"Clock is off - 12 s behind LAB",
-                                                         "22:13:20",
-                                                         "12 seconds",
-                                                         "22:13:15",
-                                                         "1 minute ago",
-                                                         "not heard"};
-    QTest::newRow("server not heard") << ClockState::Lost << kNoAnswer << -1ll << 0
-                                      << QStringList{"Server not heard - Last synced 5 s ago",
-                                                     "22:13:20",
-                                                     "not measured yet",
-                                                     "22:13:15",
-                                                     "no answer",
-                                                     "off"};
-    QTest::newRow("clock wrong") << ClockState::Wrong << 5ll << 1000ll << 0
-                                 << QStringList{"Clock wrong - Earlier than its last sync",
-                                                "22:13:20",
-                                                "5 milliseconds",
-                                                "22:13:15",
-                                                "1 second ago",
-                                                "off"};
-}
-
-void TstAccessible::clockPanel()
-{
-    QFETCH(ClockState, state);
-    QFETCH(qint64, offsetMs);
-    QFETCH(qint64, heardAgoMs);
-    QFETCH(int, report);
-    const bool answered = offsetMs != kNoAnswer;
-    ClockReading reading{
-        state,
-        {kNow, answered, answered ? offsetMs : 0, state == ClockState::None ? 0 : kNow - 5000},
-        u"LAB"_s,
-        state != ClockState::None,
-        heardAgoMs,
-        report > 0,
-        report == 2};
-    QWidget window;
-    ClockPanel panel(&window);
-    panel.show(reading);
-    QStringList read{text(panel.statusChips(), QAccessible::Name),
-                     text(panel.clock(), QAccessible::Value)};
-    for (InstReadout* r : panel.screen()->findChildren<InstReadout*>())
-        read << text(r, QAccessible::Value);
-    QTEST(read, "read");
-
-    // A second later the clock and the time since the server was heard have moved: unsaid.
-    events.clear();
-    reading.inputs.nowUtcMs += 1000;
-    reading.heardAgoMs += reading.heardAgoMs < 0 ? 0 : 1000;
-    panel.show(reading);
-    QCOMPARE(events, QStringList());
-}
-
-void TstAccessible::tabOrder_data()
-{
-    QTest::addColumn<bool>("alert");
-    QTest::addColumn<QStringList>("order");
-    QTest::newRow("main window") << false
-                                 << QStringList{"Appearance",
-                                                "Search again",
-                                                "Time servers",
-                                                "Keep watching in the menu bar",
-                                                "Start Veridir at login",
-                                                "Enter IP address…",
-                                                "Remove…",
-                                                "Sync now",
-                                                "SET UP THIS COMPUTER"};
-    QTest::newRow("clock alert") << true
-                                 << QStringList{"Date",
-                                                "Time",
-                                                "SET THE CLOCK",
-                                                "Don't ask for the password again",
-                                                "Search for a server",
-                                                "Accept the server's time"};
-}
-
-void TstAccessible::tabOrder()
-{
-    QFETCH(bool, alert);
-    FakeTime time{kNow};
-    SntpPeer peer(time); // it agrees with the clock: the alert offers to accept its time
-    const auto watcher = stillWatcher(time, kNow + 3'600'000, peer.port());
-    std::unique_ptr<QWidget> w;
-    if (alert) {
-        watcher->setServer(u"127.0.0.1"_s, u"Lab"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(watcher->inputs().answered, 3000);
-        w = std::make_unique<AlertWindow>(watcher.get());
-    } else {
-        w = std::make_unique<ConnectWindow>(watcher.get());
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        qputenv("TESSAVEL_CONNECT_TEST_ROOT", root.path().toUtf8());
+        Inst::installAccessibility();
+        Inst::setNoticeListener(record);
     }
-    // The focus chain as Tab walks it, disabled controls too; hidden ones are passed over.
-    QStringList order;
-    for (QWidget* c = w->nextInFocusChain(); c != w.get(); c = c->nextInFocusChain())
-        if ((c->focusPolicy() & Qt::TabFocus) && !c->focusProxy() && c->isVisibleTo(w.get()))
-            order << text(c, QAccessible::Name);
-    QTEST(order, "order");
-}
+
+    void spoken_data()
+    {
+        QTest::addColumn<QString>("figure");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("words");
+        const auto row = [](const char* name, const char* figure, const char* unit,
+                            const char* words) {
+            QTest::newRow(name) << QString::fromUtf8(figure) << QString::fromUtf8(unit)
+                                << QString::fromUtf8(words);
+        };
+        row("part of a second in milliseconds", "0.003", "s", "3 milliseconds");
+        row("no offset at all", "0.000", "s", "0 milliseconds");
+        row("one millisecond is singular", "0.001", "s", "1 millisecond");
+        row("seconds keep their fraction", "1.500", "s", "1.5 seconds");
+        row("whole seconds lose the point", "2.000", "s", "2 seconds");
+        row("the words after the unit stay", "2", "s ago", "2 seconds ago");
+        row("one second ago", "1", "s ago", "1 second ago");
+        row("minutes ago", "3", "min ago", "3 minutes ago");
+        row("a span in hours", "5", "h", "5 hours");
+        row("a time of day as it stands", "11:05:53", "", "11:05:53");
+        row("a minus sign is said", "\u22120.250", "s", "minus 250 milliseconds");
+        row("non-ASCII digits count", "\u0663", "s", "3 seconds");
+        row("an unknown unit stands", "12", "ppm", "12 ppm");
+        row("placeholders say nothing", "-.---", "", "");
+    }
+
+    void spoken()
+    {
+        QFETCH(QString, figure);
+        QFETCH(QString, unit);
+        QTEST(Inst::spoken(figure, unit), "words");
+    }
+
+    void widgets_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("read");
+        const auto row = [](const char* name, const char* kind, const char* steps,
+                            const char* read) {
+            QTest::newRow(name) << QString::fromUtf8(kind) << QString::fromUtf8(steps)
+                                << QString::fromUtf8(read);
+        };
+        row("readout figure and unit", "readout", "value:2|s ago",
+            "text 'Server heard' = '2 seconds ago' text '2 seconds ago'");
+        row("readout in words", "readout", "value:no answer",
+            "text 'Server heard' = 'no answer' text 'no answer'");
+        row("readout idle", "readout", "idle:-.---",
+            "text 'Server heard' = 'not measured yet' text 'not measured yet'");
+        row("readout back from idle", "readout", "idle:-.---;value:0.012|s",
+            "text 'Server heard' = '12 milliseconds' text '12 milliseconds'");
+        row("readout back from words, its old unit gone", "readout",
+            "value:7|min ago;value:never;value:4", "text 'Server heard' = '4' text '4'");
+        row("readout named by its owner", "readout", "name:Heard;value:3|s ago",
+            "text 'Heard' = '3 seconds ago' text '3 seconds ago'");
+        row("LED time of day", "led", "text:11:05:53", "text '11:05:53' = '11:05:53'");
+        row("LED before its first figure", "led", "text:--:--:--",
+            "text 'no reading' = 'no reading'");
+        row("chip capitals said plainly", "chip", "text:NOT SYNCED YET",
+            "text 'Not synced yet' = 'Not synced yet'");
+        row("status as one line, its chips not again", "status", "text:In sync - STUDIO CLOCK",
+            "text 'In sync - Studio clock' = 'In sync - Studio clock'");
+        row("status without detail", "status", "text:No server", "text 'No server' = 'No server'");
+        row("dot by its colour", "dot", "colour:#ff453a", "graphic 'red' = 'red'");
+        row("dot follows the led token", "dot", "", "graphic 'green' = 'green'");
+        row("dot named for its state", "dot", "colour:#ff9f0a;name:Clock is off",
+            "graphic 'Clock is off' = 'Clock is off'");
+        row("switch off", "toggle", "", "check 'Keep watching' off");
+        row("space turns a switch on", "toggle", "key:Space", "check 'Keep watching' on");
+        row("group named by its caption", "bezel", "",
+            "group 'This computer' {text 'THIS COMPUTER'}");
+        row("value figure in words", "value", "text:+1.234 s",
+            "text '1.234 seconds' = '1.234 seconds'");
+        // The selector with its three segments, the chosen one on.
+        const auto selector = [](const char* name, const char* steps, int chosen) {
+            QStringList segments;
+            for (int i = 0; i < 3; ++i)
+                segments << u"radio '%1' %2"_s.arg(InstAppearanceSelector::segmentName(i),
+                                                   i == chosen ? u"on"_s : u"off"_s);
+            QTest::newRow(name) << u"selector"_s << QString::fromLatin1(steps)
+                                << u"group 'Appearance' = '%1' {%2}"_s.arg(
+                                       InstAppearanceSelector::segmentName(chosen),
+                                       segments.join(u", "_s));
+        };
+        selector("appearance as radio buttons", "appearance:light", 1);
+        selector("right arrow moves the choice", "appearance:light;key:Right", 2);
+        selector("up arrow moves it back", "appearance:light;key:Up", 0);
+        selector("left arrow stops at the first", "appearance:system;key:Left", 0);
+        selector("a segment's press action picks it", "appearance:dark;press:1", 1);
+    }
+
+    void widgets()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, steps);
+        const std::unique_ptr<QWidget> w = build(kind, steps);
+        QTEST(describe(QAccessible::queryAccessibleInterface(w.get())), "read");
+    }
+
+    void announcements_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("told");
+        const auto row = [](const char* name, const char* kind, const char* steps,
+                            QStringList told) {
+            QTest::newRow(name) << QString::fromUtf8(kind) << QString::fromUtf8(steps) << told;
+        };
+        row("a readout tells each new value once", "readout",
+            "clear;value:2|s ago;value:2|s ago;value:3|s ago",
+            {"text Server heard '2 seconds ago'", "text Server heard '3 seconds ago'"});
+        row("the same words from another figure tell nothing", "readout",
+            "value:0.0031|s;clear;value:0.003|s", {});
+        row("a quiet readout tells nothing", "readout", "quiet;clear;value:2|s ago;idle:-.---", {});
+        row("a status tells a new state, not its ticking detail", "status",
+            "text:Server not heard - Last synced 5 s ago;clear;"
+            "text:Server not heard - Last synced 6 s ago;text:In sync - ANNEX",
+            {"name In sync - Annex"});
+        row("a dot tells a new colour word only", "dot",
+            "clear;colour:#ff453a;colour:#ff4030;colour:#38e07a", {"name red", "name green"});
+        row("the appearance tells both segments", "selector", "appearance:light;clear;key:Right",
+            {"state Light off", "state Dark on"});
+    }
+
+    void announcements()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, steps);
+        const std::unique_ptr<QWidget> w = build(kind, steps);
+        QTEST(events, "told");
+    }
+
+    void clockPanel_data()
+    {
+        QTest::addColumn<ClockState>("state");
+        QTest::addColumn<qint64>("offsetMs");
+        QTest::addColumn<qint64>("heardAgoMs");
+        QTest::addColumn<int>("report"); // 0 off, 1 not heard, 2 heard
+        // The status, then Offset, Last sync, Server heard and Reported; the clock reads the time.
+        QTest::addColumn<QStringList>("read");
+        const auto row = [](const char* name, ClockState state, qint64 offsetMs, qint64 heardAgoMs,
+                            int report, const char* read) {
+            QTest::newRow(name) << state << offsetMs << heardAgoMs << report
+                                << QString::fromUtf8(read).split(u'|');
+        };
+        row("no server, never synced", ClockState::None, kNoAnswer, -1, 0,
+            "No server|not measured yet|never|never|off");
+        row("in sync", ClockState::Sync, -3, 2000, 2,
+            "In sync - Lab|3 milliseconds|22:13:15|2 seconds ago|yes");
+        row("clock off by seconds", ClockState::Off, 12'345, 100'000, 1,
+            "Clock is off - 12 s behind LAB|12 seconds|22:13:15|1 minute ago|not heard");
+        row("server not heard", ClockState::Lost, kNoAnswer, -1, 0,
+            "Server not heard - Last synced 5 s ago|not measured yet|22:13:15|no answer|off");
+        row("clock wrong", ClockState::Wrong, 5, 1000, 0,
+            "Clock wrong - Earlier than its last sync|5 milliseconds|22:13:15|1 second ago|off");
+    }
+
+    void clockPanel()
+    {
+        QFETCH(ClockState, state);
+        QFETCH(qint64, offsetMs);
+        QFETCH(qint64, heardAgoMs);
+        QFETCH(int, report);
+        const bool answered = offsetMs != kNoAnswer;
+        ClockReading reading{
+            state,
+            {kNow, answered, answered ? offsetMs : 0, state == ClockState::None ? 0 : kNow - 5000},
+            u"LAB"_s,
+            state != ClockState::None,
+            heardAgoMs,
+            report > 0,
+            report == 2};
+        QWidget window;
+        ClockPanel panel(&window);
+        panel.show(reading);
+        QCOMPARE(text(panel.clock(), QAccessible::Value), u"22:13:20"_s);
+        QStringList read{text(panel.statusChips(), QAccessible::Name)};
+        for (InstReadout* r : panel.screen()->findChildren<InstReadout*>())
+            read << text(r, QAccessible::Value);
+        QTEST(read, "read");
+
+        // A second later the clock and the time since the server was heard have moved: unsaid.
+        events.clear();
+        reading.inputs.nowUtcMs += 1000;
+        reading.heardAgoMs += reading.heardAgoMs < 0 ? 0 : 1000;
+        panel.show(reading);
+        QCOMPARE(events, QStringList());
+    }
+
+    void tabOrder_data()
+    {
+        QTest::addColumn<bool>("alert");
+        QTest::addColumn<QString>("order"); // the controls' names, in the order Tab reaches them
+        QTest::newRow("main window")
+            << false
+            << u"Appearance › Search again › Time servers › Keep watching in "
+               "the menu bar › Start Veridir at login › Enter IP address… › "
+               "Remove… › Sync now › SET UP THIS COMPUTER"_s;
+        QTest::newRow("clock alert") << true
+                                     << u"Date › Time › SET THE CLOCK › Don't ask for the password "
+                                        "again › Search for a server › Accept the server's time"_s;
+    }
+
+    void tabOrder()
+    {
+        QFETCH(bool, alert);
+        FakeTime time{kNow};
+        SntpPeer peer(time); // it agrees with the clock: the alert offers to accept its time
+        const auto watcher = stillWatcher(time, kNow + 3'600'000, peer.port());
+        std::unique_ptr<QWidget> w;
+        if (alert) {
+            watcher->setServer(u"127.0.0.1"_s, u"Lab"_s);
+            QTRY_VERIFY_WITH_TIMEOUT(watcher->inputs().answered, 3000);
+            w = std::make_unique<AlertWindow>(watcher.get());
+        } else {
+            w = std::make_unique<ConnectWindow>(watcher.get());
+        }
+        // The focus chain as Tab walks it, disabled controls too; hidden ones are passed over.
+        QStringList order;
+        for (QWidget* c = w->nextInFocusChain(); c != w.get(); c = c->nextInFocusChain())
+            if ((c->focusPolicy() & Qt::TabFocus) && !c->focusProxy() && c->isVisibleTo(w.get()))
+                order << text(c, QAccessible::Name);
+        QTEST(order.join(u" › "_s), "order");
+    }
+};
 
 QTEST_MAIN(TstAccessible)
 #include "tst_accessible.moc"
