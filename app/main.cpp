@@ -1,4 +1,5 @@
 #include "app/clientapp.h"
+#include "inst/instaccessible.h"
 #include "ui/dialogs.h"
 
 #include <QApplication>
@@ -14,6 +15,8 @@ int main(int argc, char** argv)
     // Broadcasts and SNTP on the local network never go through a proxy: asking the system
     // for one costs a thread and its proxy library's setup at every socket's bind.
     QNetworkProxyFactory::setUseSystemConfiguration(false);
+    // Before the first window or menu: screen readers meet them through the toolkit's interfaces.
+    Inst::installAccessibility();
     QLocalServer* server = nullptr;
     QString error;
     const ClientApp::Instance claim = ClientApp::claimSingleInstance(&server, &error);

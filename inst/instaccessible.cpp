@@ -1,6 +1,7 @@
 #include "inst/instaccessible.h"
 
 #include "inst/instaccessiblechoice.h"
+#include "inst/instaccessiblemenu.h"
 #include "inst/instbezel.h"
 #include "inst/instchip.h"
 #include "inst/instdot.h"
@@ -12,6 +13,7 @@
 #include "inst/instvalue.h"
 
 #include <QAccessibleWidget>
+#include <QAction>
 #include <QLabel>
 
 namespace {
@@ -148,7 +150,10 @@ private:
 
 QAccessibleInterface* instFactory(const QString& key, QObject* object)
 {
-    if (!object || !object->isWidgetType()) return nullptr;
+    if (!object) return nullptr;
+    if (key == QLatin1String("QAction"))
+        return Inst::menuItemAccessible(static_cast<QAction*>(object));
+    if (!object->isWidgetType()) return nullptr;
     auto* w = static_cast<QWidget*>(object);
     if (key == QLatin1String("InstLed")) return new TextAccessible(w, ledWords);
     if (key == QLatin1String("InstChip")) return new TextAccessible(w, chipWords);

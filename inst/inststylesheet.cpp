@@ -81,6 +81,12 @@ QPushButton[inst="help"] {
 QPushButton[instSize="small"] { padding: 3px 12px; }
 QPushButton[instState="alarm"] { color: %red%; background: %red14%; border-color: %red50%; }
 QPushButton[instState="alarm"]:hover { background: %red22%; }
+/* The focus, seen in either appearance: an accent outline on any member. */
+QPushButton:focus, QPushButton[inst="go"]:focus, QPushButton[inst="primary"]:focus,
+QPushButton[inst="alarm"]:focus, QPushButton[inst="seg"]:focus, QPushButton[inst="help"]:focus,
+QPushButton[instState="alarm"]:focus {
+    border-color: %accent%;
+}
 /* Last: no member's face, hover or alarm outranks a disabled button's. */
 QPushButton:disabled, QPushButton[inst="go"]:disabled, QPushButton[inst="primary"]:disabled,
 QPushButton[inst="alarm"]:disabled, QPushButton[inst="seg"]:disabled,
@@ -94,6 +100,7 @@ QTableView {
     gridline-color: transparent; outline: 0;
     selection-background-color: %acc14%; selection-color: %pri%;
 }
+QTableView:focus { border: 1px solid %accent%; border-radius: 3px; }
 QTableView[pulse="bright"] { selection-background-color: %amber40%; }
 QTableView[pulse="dim"] { selection-background-color: %amber16%; }
 QTableView::item { border: none; border-top: 1px solid %grid%; padding-right: 10px; }

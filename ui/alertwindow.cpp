@@ -8,6 +8,7 @@
 #include "clock/clockjudgement.h"
 #include "clock/clockwatcher.h"
 #include "engine/engine.h"
+#include "inst/instaccessible.h"
 #include "inst/instfonts.h"
 #include "inst/instled.h"
 #include "inst/inststyle.h"
@@ -24,6 +25,8 @@
 #include <QVBoxLayout>
 
 namespace {
+
+const QString kNotEarlier = QStringLiteral("The time cannot be set earlier than the last sync.");
 
 const char* const kStyleSheet = R"(
 QLabel { color: %text%; background: transparent; }
@@ -42,6 +45,7 @@ QPushButton { color: %text%; background: transparent; border: 1px solid %edge45%
 QPushButton:hover { border: 1px solid %red%; color: %bright%; }
 QPushButton[role="set"] { color: %ink%; background: %red%; border: 1px solid %red%; border-radius: 5px; padding: 8px 18px; }
 QPushButton[role="set"]:hover { background: %hover%; }
+QPushButton:focus, QPushButton[role="set"]:focus { border: 1px solid %bright%; }
 QPushButton:disabled, QPushButton[role="set"]:disabled { color: %disabled%; background: transparent; border: 1px solid %edge22%; }
 )";
 
@@ -131,6 +135,7 @@ void AlertWindow::buildWidgets()
     clockDigits->setTone(InstLed::Bad);
     clockDigits->setReserve(QStringLiteral("00:00:00"));
     clockDigits->setStyleSheet(QStringLiteral("border: none;"));
+    Inst::setQuiet(clockDigits); // ticks every second
     faceLayout->addWidget(clockDigits, 0, Qt::AlignHCenter);
     clockLine = label(QString(), "clockline", Inst::mono(12.5, QFont::Normal), face);
     clockLine->setAlignment(Qt::AlignHCenter);
@@ -148,16 +153,22 @@ void AlertWindow::buildWidgets()
 
     QHBoxLayout* entry = row(inner);
     const QFont editorFont = Inst::mono(15, QFont::Medium);
-    entry->addWidget(caption(QStringLiteral("DATE"), this));
+    QLabel* dateCaption = caption(QStringLiteral("DATE"), this);
+    entry->addWidget(dateCaption);
     dateEditor = new QDateEdit(this);
     dateEditor->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     dateEditor->setFont(editorFont);
+    dateEditor->setAccessibleName(QStringLiteral("Date"));
+    dateCaption->setBuddy(dateEditor);
     entry->addWidget(dateEditor);
     entry->addSpacing(6);
-    entry->addWidget(caption(QStringLiteral("TIME"), this));
+    QLabel* timeCaption = caption(QStringLiteral("TIME"), this);
+    entry->addWidget(timeCaption);
     timeEditor = new QTimeEdit(this);
     timeEditor->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     timeEditor->setFont(editorFont);
+    timeEditor->setAccessibleName(QStringLiteral("Time"));
+    timeCaption->setBuddy(timeEditor);
     entry->addWidget(timeEditor);
     entry->addStretch(1);
     setButton = button(QStringLiteral("SET THE CLOCK"), Inst::mono(15, QFont::DemiBold), this);
@@ -167,8 +178,7 @@ void AlertWindow::buildWidgets()
     entry->addWidget(setButton);
 
     QHBoxLayout* options = row(inner);
-    note = label(QStringLiteral("The time cannot be set earlier than the last sync."), "note",
-                 Inst::sans(12), this);
+    note = label(kNotEarlier, "note", Inst::sans(12), this);
     options->addWidget(note);
     options->addStretch(1);
     dontAskBox = new AlertCheck(QStringLiteral("Don't ask for the password again"), this);
@@ -186,6 +196,12 @@ void AlertWindow::buildWidgets()
     ways->addWidget(searchButton);
     ways->addWidget(actionButton);
     ways->addStretch(1);
+
+    // Tab from the entry to the set button, then to the other ways out, as they read.
+    const QList<QWidget*> order{dateEditor, timeEditor,   setButton,
+                                dontAskBox, searchButton, actionButton};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void AlertWindow::refresh()
@@ -252,7 +268,11 @@ QDateTime AlertWindow::entered() const
 
 void AlertWindow::enableSet()
 {
-    setButton->setEnabled(entered() >= lastSync);
+    const bool can = entered() >= lastSync;
+    setButton->setEnabled(can);
+    // Greyed out says nothing to a screen reader: the reason does (else its tooltip is read).
+    const QString why = can ? QString() : kNotEarlier;
+    if (setButton->accessibleDescription() != why) setButton->setAccessibleDescription(why);
 }
 
 void AlertWindow::onAction()

@@ -120,6 +120,7 @@ void ClientTray::fillMenu()
                            QStringLiteral("ddd d MMM, HH:mm:ss"))));
     syncNowAction->setEnabled(canSyncNow(*watcher));
     syncNowAction->setToolTip(syncNowTooltip(*watcher));
+    syncNowAction->setStatusTip(syncNowHeldBack(*watcher)); // read out while it is disabled
     alertAction->setVisible(watcher->state == ClockState::Wrong);
 }
 

@@ -4,6 +4,7 @@
 
 #include "clock/clockwatcher.h"
 #include "inst/inst.h"
+#include "inst/instaccessible.h"
 
 #include <QDateTime>
 #include <QLabel>
@@ -122,6 +123,7 @@ ClockPanel::ClockPanel(QWidget* parent) : QObject(parent), screenWidget(new Inst
     clockLed->setReserve(QStringLiteral("00:00:00"));
     clockLed->setText(QStringLiteral("--:--:--"));
     clockLed->setDim(true);
+    Inst::setQuiet(clockLed); // read when asked: a second's tick is no news; the status is
     col->addWidget(clockLed, 0, Qt::AlignHCenter);
     dateLine = new QLabel(screenWidget);
     dateLine->setFont(Inst::mono(12));
@@ -136,6 +138,7 @@ ClockPanel::ClockPanel(QWidget* parent) : QObject(parent), screenWidget(new Inst
         "sync means within half a second."));
     lastSyncReadout = bar->addReadout(QStringLiteral("Last sync"), 7);
     heardReadout = bar->addReadout(QStringLiteral("Server heard"), 4);
+    Inst::setQuiet(heardReadout); // counts up every second
     reportedReadout = bar->addReadout(QStringLiteral("Reported"), 4);
     reportedReadout->setToolTip(QStringLiteral(
         "Whether this computer's server has heard its report of how its clock stands. Reports go "

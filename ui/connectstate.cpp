@@ -71,6 +71,7 @@ void ConnectWindow::updateButtons()
     removeButton->setEnabled(!current.isEmpty());
     syncButton->setEnabled(!current.isEmpty() && canSyncNow(*watcher));
     syncButton->setToolTip(syncNowTooltip(*watcher));
+    syncButton->setAccessibleDescription(syncNowHeldBack(*watcher)); // else the tooltip is read
     chaseWarning->setVisible(!current.isEmpty() && watcher->chasesOwnServer());
     updateSetupLine();
 }
@@ -123,6 +124,9 @@ void ConnectWindow::refreshCurrent()
 void ConnectWindow::updateStatus()
 {
     header->dot()->setColor(lampColor(watcher->state));
+    // Said as the menu-bar lamp's state, not as its colour; told only when it turns.
+    const QString state = stateWords(watcher->state);
+    if (header->dot()->accessibleName() != state) header->dot()->setAccessibleName(state);
     panel->show(*watcher);
 }
 
@@ -138,6 +142,9 @@ void ConnectWindow::updateWatchNote()
     loginNote->setText(watching && !canStartAtLogin
                            ? QStringLiteral("Moves Veridir to Applications first")
                            : QString());
+    // An empty note is no label to a screen reader.
+    watchNote->setVisible(!watchNote->text().isEmpty());
+    loginNote->setVisible(!loginNote->text().isEmpty());
 }
 
 void ConnectWindow::setWatching(bool on)

@@ -15,9 +15,11 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyleHints>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -89,6 +91,7 @@ ConnectWindow::ConnectWindow(ClockWatcher* watcher, QWidget* parent)
         if (Inst::setDark(Inst::wantsDark())) onColorSchemeChanged();
     });
 
+    orderTabs();
     Inst::applyTo(body);
     refreshCurrent();
     updateStatus();
@@ -108,6 +111,7 @@ void ConnectWindow::buildServerSection(QVBoxLayout* into)
     section->content()->addWidget(chaseWarning);
     alertLine = wrappedLabel(QString(), nullptr, section);
     alertLine->setTextFormat(Qt::RichText); // its own words and link, nothing from outside
+    alertLine->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     alertLine->hide();
     section->content()->addWidget(alertLine);
     into->addWidget(section, 1);
@@ -181,6 +185,29 @@ void ConnectWindow::buildButtons(QVBoxLayout* into)
     connect(removeButton, &QPushButton::clicked, this, &ConnectWindow::removeSetup);
     connect(syncButton, &QPushButton::clicked, this, &ConnectWindow::syncNow);
     connect(setupButton, &QPushButton::clicked, this, &ConnectWindow::setupSelected);
+}
+
+void ConnectWindow::orderTabs()
+{
+    // Top to bottom as the window reads; whatever the clock panel offers follows the selector.
+    QList<QWidget*> order{header->appearanceSelector()};
+    for (QWidget* w : panel->screen()->findChildren<QWidget*>())
+        if (w->focusPolicy() & Qt::TabFocus) order << w;
+    order << servers->searchButton() << servers->table() << alertLine << watchToggle << loginToggle
+          << manualButton << removeButton << syncButton << setupButton;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void ConnectWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Enter presses the focused button, as in a dialog; any other control passes it on to the
+    // default button.
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+        return QWidget::keyPressEvent(event);
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    QPushButton* pressed = focused ? focused : setupButton;
+    if (pressed->isEnabled()) pressed->click();
 }
 
 void ConnectWindow::onColorSchemeChanged()

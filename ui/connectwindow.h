@@ -56,11 +56,13 @@ protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildServerSection(QVBoxLayout* into);
     void buildThisComputer(QVBoxLayout* into);
     void buildButtons(QVBoxLayout* into);
+    void orderTabs();
     void onColorSchemeChanged();
 
     QString currentAddress() const;

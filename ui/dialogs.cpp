@@ -43,6 +43,21 @@ QString roleName(QMessageBox::ButtonRole role)
     }
 }
 
+// The box's kind as its icon shows it, for those who hear the box.
+QString iconWords(QMessageBox::Icon icon)
+{
+    switch (icon) {
+    case QMessageBox::Question:
+        return QStringLiteral("Question");
+    case QMessageBox::Warning:
+        return QStringLiteral("Warning");
+    case QMessageBox::Critical:
+        return QStringLiteral("Error");
+    default:
+        return QStringLiteral("Information");
+    }
+}
+
 // The button Escape presses, as QMessageBox picks it when the caller named none.
 QAbstractButton* escapeOf(const QMessageBox& box)
 {
@@ -70,6 +85,9 @@ QAbstractButton* exec(QMessageBox& box)
 {
     // Boxes name servers and quote the tool's errors: texts from outside.
     PlainText::box(box);
+    for (QLabel* l : box.findChildren<QLabel*>())
+        if (l->text().isEmpty() && !l->pixmap().isNull())
+            l->setAccessibleName(iconWords(box.icon()));
     if (pending().isEmpty()) {
         box.exec();
         return box.clickedButton();

@@ -28,18 +28,23 @@ QFont wordsFont(double unit)
 
 } // namespace
 
-QColor lampColor(ClockState state)
+QColor lampColor(ClockState state, bool darkBar)
 {
     switch (state) {
     case ClockState::Sync:
-        return QColor(0x38, 0xE0, 0x7A);
+        return darkBar ? QColor(0x38, 0xE0, 0x7A) : QColor(0x18, 0x99, 0x4A);
     case ClockState::Lost:
     case ClockState::Off:
-        return QColor(0xFF, 0x9F, 0x0A);
+        return darkBar ? QColor(0xFF, 0x9F, 0x0A) : QColor(0xC0, 0x74, 0x00);
     default:
         break;
     }
-    return Inst::alarm().red;
+    return darkBar ? Inst::alarm().red : QColor(0xFA, 0x3A, 0x2F);
+}
+
+QColor lampWordsColor(bool darkBar)
+{
+    return darkBar ? QColor(0xFF, 0x45, 0x3A) : QColor(0xC8, 0x28, 0x1E);
 }
 
 QString stateWords(ClockState state)
@@ -95,13 +100,13 @@ QPixmap lampPixmap(ClockState state, bool lit, bool darkBar, int size, double ra
     p.drawEllipse(lamp, 5.1 * u, 5.1 * u);
 
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    QColor color = lampColor(state);
+    QColor color = lampColor(state, darkBar);
     if (!lit) color.setAlphaF(0.3);
     p.setBrush(color);
     p.drawEllipse(lamp, 3.9 * u, 3.9 * u);
 
     if (words) {
-        QColor ink(0xFF, 0x45, 0x3A);
+        QColor ink = lampWordsColor(darkBar);
         if (!lit) ink.setAlphaF(0.45);
         p.setPen(ink);
         p.setFont(font);

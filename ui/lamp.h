@@ -8,8 +8,11 @@
 #include <QPixmap>
 #include <QString>
 
-// Green in sync, amber when lost or off, red otherwise (none, wrong, any unknown number).
-QColor lampColor(ClockState state);
+// Green in sync, amber when lost or off, red otherwise (none, wrong, any unknown number). A
+// light menu bar takes deeper ones, so that the lamp stands out from it as much (3:1 at least).
+QColor lampColor(ClockState state, bool darkBar = true);
+// The ink of "CLOCK WRONG" beside the lamp: a red that reads as text on the bar (4.5:1).
+QColor lampWordsColor(bool darkBar);
 // "In sync", "Server not heard", "Clock is off", "Clock wrong"; "No server" otherwise.
 QString stateWords(ClockState state);
 // The states whose lamp pulses: off and wrong.

@@ -5,9 +5,11 @@
 
 #include "discovery/app/discoveryclient.h"
 #include "inst/inst.h"
+#include "inst/instspoken.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -23,12 +25,13 @@ ServerList::ServerList(QWidget* parent, qint64 staleAfterMs)
     : QObject(parent), discovery(new DiscoveryClient(this)), staleAfterMs(staleAfterMs)
 {
     sectionWidget = new InstSection(QStringLiteral("Time servers on this network"), parent);
-    searchButton = new QPushButton(QStringLiteral("Search again"), sectionWidget);
-    searchButton->setCursor(Qt::PointingHandCursor);
-    Inst::setSmall(searchButton);
-    sectionWidget->addHeaderWidget(searchButton);
+    searchAgain = new QPushButton(QStringLiteral("Search again"), sectionWidget);
+    searchAgain->setCursor(Qt::PointingHandCursor);
+    Inst::setSmall(searchAgain);
+    sectionWidget->addHeaderWidget(searchAgain);
 
     tableWidget = new QTableWidget(0, 4, sectionWidget);
+    tableWidget->setAccessibleName(QStringLiteral("Time servers"));
     tableWidget->setHorizontalHeaderLabels({"SERVER", "ADDRESS", "STRATUM", "STATUS"});
     QHeaderView* h = tableWidget->horizontalHeader();
     h->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -41,7 +44,10 @@ ServerList::ServerList(QWidget* parent, qint64 staleAfterMs)
     tableWidget->verticalHeader()->setDefaultSectionSize(30);
     tableWidget->setShowGrid(false);
     tableWidget->setFrameShape(QFrame::NoFrame);
-    tableWidget->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab too: arrows choose a server, Enter sets it up.
+    tableWidget->setFocusPolicy(Qt::StrongFocus);
+    tableWidget->setTabKeyNavigation(false); // Tab leaves the list rather than walk its cells
+    tableWidget->installEventFilter(this);
     tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
     tableWidget->setSelectionMode(QAbstractItemView::SingleSelection);
     tableWidget->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -54,10 +60,24 @@ ServerList::ServerList(QWidget* parent, qint64 staleAfterMs)
     statusLabel->setFont(Inst::mono(11.5));
     sectionWidget->content()->addWidget(statusLabel);
 
-    connect(searchButton, &QPushButton::clicked, this, &ServerList::startScan);
+    connect(searchAgain, &QPushButton::clicked, this, &ServerList::startScan);
     connect(tableWidget, &QTableWidget::itemSelectionChanged, this, &ServerList::selectionChanged);
     connect(tableWidget, &QTableWidget::cellDoubleClicked, this, &ServerList::activated);
     connect(discovery, &DiscoveryClient::finished, this, &ServerList::take);
+}
+
+bool ServerList::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter on a chosen row is a double click; the view would only pass it on (Qt on the Mac)
+    // or emit activated() as well as pass it on to the window (elsewhere).
+    if (watched == tableWidget && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (selectedRow() >= 0) emit activated();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void ServerList::startScan()
@@ -67,7 +87,7 @@ void ServerList::startScan()
     if (running && !quietRefresh) return;
     quietRefresh = false;
     statusLabel->setText(QStringLiteral("Searching for time servers…"));
-    searchButton->setEnabled(false);
+    searchAgain->setEnabled(false);
     tableWidget->setRowCount(0);
     emit selectionChanged();
     if (!running) discovery->scan(kListenMs);
@@ -78,7 +98,7 @@ bool ServerList::refreshInBackground()
     if (discovery->isScanning() || (sinceList.isValid() && sinceList.elapsed() < staleAfterMs))
         return false;
     quietRefresh = true;
-    searchButton->setEnabled(false);
+    searchAgain->setEnabled(false);
     discovery->scan(kListenMs);
     return true;
 }
@@ -102,7 +122,7 @@ void ServerList::take(const QList<DiscoveredServer>& servers)
     sinceList.start();
     // A row number means another server in the new list: only the id may carry a selection over.
     tableWidget->clearSelection();
-    searchButton->setEnabled(true);
+    searchAgain->setEnabled(true);
     const int ready = fill();
     for (int i = 0; hadSelection && i < list.size(); ++i)
         if (list[i].id == selectedId) {
@@ -151,6 +171,8 @@ int ServerList::fill()
         }
         InstChip::Tone tone = InstChip::Neutral;
         const QString word = serverStatusWord(s, inUseAddress, &tone);
+        // The chip paints the word; the cell says it, as the chip would be read.
+        tableWidget->item(row, 3)->setData(Qt::AccessibleTextRole, Inst::readable(word));
         auto* cell = new QWidget;
         auto* layout = new QHBoxLayout(cell);
         layout->setContentsMargins(0, 0, 10, 0);

@@ -28,6 +28,7 @@ public:
 
     InstSection* section() const { return sectionWidget; }
     QTableWidget* table() const { return tableWidget; }
+    QPushButton* searchButton() const { return searchAgain; }
     QLabel* statusLine() const { return statusLabel; }
 
     // A search the user asked for: the table empties and the status line says so.
@@ -57,12 +58,15 @@ public:
 signals:
     void listed();
     void selectionChanged();
-    void activated(); // a row double-clicked
+    void activated(); // a row double-clicked, or Enter on it
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     DiscoveryClient* discovery;
     InstSection* sectionWidget = nullptr;
-    QPushButton* searchButton = nullptr;
+    QPushButton* searchAgain = nullptr;
     QTableWidget* tableWidget = nullptr;
     QLabel* statusLabel = nullptr;
     QList<DiscoveredServer> list; // row i of the table is list[i]

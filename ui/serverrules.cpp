@@ -70,6 +70,13 @@ QString syncNowTooltip(const ClockWatcher& watcher)
                                 "of at its next sync.");
 }
 
+QString syncNowHeldBack(const ClockWatcher& watcher)
+{
+    if (watcher.serverAddressText.isEmpty())
+        return QStringLiteral("This computer is not set up with a server yet.");
+    return canSyncNow(watcher) ? QString() : syncNowTooltip(watcher);
+}
+
 QString syncIntervalText()
 {
     return QString::fromStdString(contract::intervalText(contract::kSyncIntervalSeconds));

@@ -29,3 +29,5 @@ QString setupTooltip(const DiscoveredServer* selected, const QString& currentAdd
 bool canSyncNow(const ClockWatcher& watcher);
 // Its tooltip everywhere: the warning while it is held back by the chase, else what it does.
 QString syncNowTooltip(const ClockWatcher& watcher);
+// Why it cannot be used now, for those who cannot see it greyed out; empty while it can.
+QString syncNowHeldBack(const ClockWatcher& watcher);

@@ -1,9 +1,14 @@
-// What the toolkit's painted widgets tell a screen reader in each of their states, and which
-// of their changes are announced.
+// What a screen reader is told: figures in words, each painted widget's role, name, value and
+// state, which changes are announced, the clock panel in every state, and the order Tab walks
+// each window in.
 
 #include "inst/inst.h"
 #include "inst/instaccessible.h"
 #include "inst/instspoken.h"
+#include "tests/ui/uitest.h"
+#include "ui/alertwindow.h"
+#include "ui/clockpanel.h"
+#include "ui/connectwindow.h"
 
 #include <QAccessible>
 #include <QtTest>
@@ -12,33 +17,27 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString roleName(QAccessible::Role role)
+constexpr qint64 kNow = 1'700'000'000'000; // 22:13:20 UTC
+constexpr qint64 kNoAnswer = std::numeric_limits<qint64>::max();
+
+const QHash<QAccessible::Role, QString> kRoles{{QAccessible::StaticText, u"text"_s},
+                                               {QAccessible::CheckBox, u"check"_s},
+                                               {QAccessible::Grouping, u"group"_s},
+                                               {QAccessible::Graphic, u"graphic"_s},
+                                               {QAccessible::RadioButton, u"radio"_s}};
+
+QString text(QWidget* w, QAccessible::Text which)
 {
-    switch (role) {
-    case QAccessible::StaticText:
-        return u"text"_s;
-    case QAccessible::CheckBox:
-        return u"check"_s;
-    case QAccessible::Grouping:
-        return u"group"_s;
-    case QAccessible::Graphic:
-        return u"graphic"_s;
-    case QAccessible::RadioButton:
-        return u"radio"_s;
-    default:
-        return QString::number(role);
-    }
+    return QAccessible::queryAccessibleInterface(w)->text(which);
 }
 
-// One element as a line: role 'name' = 'value' and its states, then its children.
+// One element as a line: role 'name' = 'value', on or off, its text, then its children.
 QString describe(QAccessibleInterface* a)
 {
-    if (!a) return u"none"_s;
-    QString line = u"%1 '%2'"_s.arg(roleName(a->role()), a->text(QAccessible::Name));
+    QString line = u"%1 '%2'"_s.arg(kRoles.value(a->role()), a->text(QAccessible::Name));
     if (!a->text(QAccessible::Value).isEmpty())
         line += u" = '%1'"_s.arg(a->text(QAccessible::Value));
-    const QAccessible::State s = a->state();
-    if (s.checkable) line += s.checked ? u" on"_s : u" off"_s;
+    if (a->state().checkable) line += a->state().checked ? u" on"_s : u" off"_s;
     if (QAccessibleTextInterface* text = a->textInterface())
         line += u" text '%1'"_s.arg(text->text(0, text->characterCount()));
     QStringList children;
@@ -48,26 +47,19 @@ QString describe(QAccessibleInterface* a)
     return line;
 }
 
+// What the toolkit told screen readers, one line a notice.
 QStringList events;
 
 void record(QAccessibleEvent* event)
 {
     QAccessibleInterface* a = event->accessibleInterface();
     const QString who = a ? a->text(QAccessible::Name) : u"?"_s;
-    switch (event->type()) {
-    case QAccessible::NameChanged:
-        events << u"name "_s + who;
-        break;
-    case QAccessible::TextUpdated:
+    if (event->type() == QAccessible::NameChanged) events << u"name "_s + who;
+    if (event->type() == QAccessible::StateChanged)
+        events << u"state %1 %2"_s.arg(who, a && a->state().checked ? u"on"_s : u"off"_s);
+    if (event->type() == QAccessible::TextUpdated)
         events << u"text %1 '%2'"_s.arg(
             who, static_cast<QAccessibleTextUpdateEvent*>(event)->textInserted());
-        break;
-    case QAccessible::StateChanged:
-        events << u"state %1 %2"_s.arg(who, a && a->state().checked ? u"on"_s : u"off"_s);
-        break;
-    default:
-        break;
-    }
 }
 
 // Builds the widget a row names and runs its steps ("verb:argument", separated by ';').
@@ -87,35 +79,32 @@ std::unique_ptr<QWidget> build(const QString& kind, const QString& steps)
     for (const QString& step : steps.split(u';', Qt::SkipEmptyParts)) {
         const QString verb = step.section(u':', 0, 0);
         const QString arg = step.section(u':', 1);
-        if (verb == u"value") { // value:figure|unit
+        if (verb == u"value") // value:figure|unit
             static_cast<InstReadout*>(w.get())->setValue(arg.section(u'|', 0, 0),
                                                          arg.section(u'|', 1));
-        } else if (verb == u"idle") {
-            static_cast<InstReadout*>(w.get())->setIdle(arg);
-        } else if (verb == u"text") {
+        if (verb == u"idle") static_cast<InstReadout*>(w.get())->setIdle(arg);
+        if (verb == u"text") {
             if (auto* led = qobject_cast<InstLed*>(w.get())) led->setText(arg);
             if (auto* chip = qobject_cast<InstChip*>(w.get())) chip->setText(arg);
             if (auto* status = qobject_cast<InstStatus*>(w.get())) status->setText(arg);
             if (auto* value = qobject_cast<InstValue*>(w.get())) value->setText(arg);
-        } else if (verb == u"colour") {
-            static_cast<InstDot*>(w.get())->setColor(QColor(arg));
-        } else if (verb == u"name") {
-            w->setAccessibleName(arg);
-        } else if (verb == u"quiet") {
-            Inst::setQuiet(w.get());
-        } else if (verb == u"key") {
+        }
+        if (verb == u"colour") static_cast<InstDot*>(w.get())->setColor(QColor(arg));
+        if (verb == u"name") w->setAccessibleName(arg);
+        if (verb == u"quiet") Inst::setQuiet(w.get());
+        if (verb == u"key") {
             w->setFocus();
             QTest::keyClick(w.get(), QKeySequence(arg)[0].key());
-        } else if (verb == u"press") { // the press action of a child
-            QAccessibleInterface* child =
-                QAccessible::queryAccessibleInterface(w.get())->child(arg.toInt());
-            child->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        } else if (verb == u"appearance") {
+        }
+        if (verb == u"press") // the press action of a child
+            QAccessible::queryAccessibleInterface(w.get())
+                ->child(arg.toInt())
+                ->actionInterface()
+                ->doAction(QAccessibleActionInterface::pressAction());
+        if (verb == u"appearance")
             static_cast<InstAppearanceSelector*>(w.get())->setAppearance(
                 Inst::appearanceFromName(arg));
-        } else if (verb == u"clear") {
-            events.clear();
-        }
+        if (verb == u"clear") events.clear();
     }
     return w;
 }
@@ -125,210 +114,243 @@ std::unique_ptr<QWidget> build(const QString& kind, const QString& steps)
 class TstAccessible : public QObject
 {
     Q_OBJECT
+    QTemporaryDir root; // where the windows look for the tool's files
 
 private slots:
-    void initTestCase();
-    void spoken_data();
-    void spoken();
-    void widgets_data();
-    void widgets();
-    void announcements_data();
-    void announcements();
+
+    void initTestCase()
+    {
+        qputenv("TZ", "UTC");
+        qputenv("TESSAVEL_CONNECT_TEST_ROOT", root.path().toUtf8());
+        Inst::installAccessibility();
+        Inst::setNoticeListener(record);
+    }
+
+    void spoken_data()
+    {
+        QTest::addColumn<QString>("figure");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("words");
+        const auto row = [](const char* name, const char* figure, const char* unit,
+                            const char* words) {
+            QTest::newRow(name) << QString::fromUtf8(figure) << QString::fromUtf8(unit)
+                                << QString::fromUtf8(words);
+        };
+        row("part of a second in milliseconds", "0.003", "s", "3 milliseconds");
+        row("no offset at all", "0.000", "s", "0 milliseconds");
+        row("one millisecond is singular", "0.001", "s", "1 millisecond");
+        row("seconds keep their fraction", "1.500", "s", "1.5 seconds");
+        row("whole seconds lose the point", "2.000", "s", "2 seconds");
+        row("the words after the unit stay", "2", "s ago", "2 seconds ago");
+        row("one second ago", "1", "s ago", "1 second ago");
+        row("minutes ago", "3", "min ago", "3 minutes ago");
+        row("a span in hours", "5", "h", "5 hours");
+        row("a time of day as it stands", "11:05:53", "", "11:05:53");
+        row("a minus sign is said", "\u22120.250", "s", "minus 250 milliseconds");
+        row("non-ASCII digits count", "\u0663", "s", "3 seconds");
+        row("an unknown unit stands", "12", "ppm", "12 ppm");
+        row("placeholders say nothing", "-.---", "", "");
+    }
+
+    void spoken()
+    {
+        QFETCH(QString, figure);
+        QFETCH(QString, unit);
+        QTEST(Inst::spoken(figure, unit), "words");
+    }
+
+    void widgets_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("read");
+        const auto row = [](const char* name, const char* kind, const char* steps,
+                            const char* read) {
+            QTest::newRow(name) << QString::fromUtf8(kind) << QString::fromUtf8(steps)
+                                << QString::fromUtf8(read);
+        };
+        row("readout figure and unit", "readout", "value:2|s ago",
+            "text 'Server heard' = '2 seconds ago' text '2 seconds ago'");
+        row("readout in words", "readout", "value:no answer",
+            "text 'Server heard' = 'no answer' text 'no answer'");
+        row("readout idle", "readout", "idle:-.---",
+            "text 'Server heard' = 'not measured yet' text 'not measured yet'");
+        row("readout back from idle", "readout", "idle:-.---;value:0.012|s",
+            "text 'Server heard' = '12 milliseconds' text '12 milliseconds'");
+        row("readout back from words, its old unit gone", "readout",
+            "value:7|min ago;value:never;value:4", "text 'Server heard' = '4' text '4'");
+        row("readout named by its owner", "readout", "name:Heard;value:3|s ago",
+            "text 'Heard' = '3 seconds ago' text '3 seconds ago'");
+        row("LED time of day", "led", "text:11:05:53", "text '11:05:53' = '11:05:53'");
+        row("LED before its first figure", "led", "text:--:--:--",
+            "text 'no reading' = 'no reading'");
+        row("chip capitals said plainly", "chip", "text:NOT SYNCED YET",
+            "text 'Not synced yet' = 'Not synced yet'");
+        row("status as one line, its chips not again", "status", "text:In sync - STUDIO CLOCK",
+            "text 'In sync - Studio clock' = 'In sync - Studio clock'");
+        row("status without detail", "status", "text:No server", "text 'No server' = 'No server'");
+        row("dot by its colour", "dot", "colour:#ff453a", "graphic 'red' = 'red'");
+        row("dot follows the led token", "dot", "", "graphic 'green' = 'green'");
+        row("dot named for its state", "dot", "colour:#ff9f0a;name:Clock is off",
+            "graphic 'Clock is off' = 'Clock is off'");
+        row("switch off", "toggle", "", "check 'Keep watching' off");
+        row("space turns a switch on", "toggle", "key:Space", "check 'Keep watching' on");
+        row("group named by its caption", "bezel", "",
+            "group 'This computer' {text 'THIS COMPUTER'}");
+        row("value figure in words", "value", "text:+1.234 s",
+            "text '1.234 seconds' = '1.234 seconds'");
+        // The selector with its three segments, the chosen one on.
+        const auto selector = [](const char* name, const char* steps, int chosen) {
+            QStringList segments;
+            for (int i = 0; i < 3; ++i)
+                segments << u"radio '%1' %2"_s.arg(InstAppearanceSelector::segmentName(i),
+                                                   i == chosen ? u"on"_s : u"off"_s);
+            QTest::newRow(name) << u"selector"_s << QString::fromLatin1(steps)
+                                << u"group 'Appearance' = '%1' {%2}"_s.arg(
+                                       InstAppearanceSelector::segmentName(chosen),
+                                       segments.join(u", "_s));
+        };
+        selector("appearance as radio buttons", "appearance:light", 1);
+        selector("right arrow moves the choice", "appearance:light;key:Right", 2);
+        selector("up arrow moves it back", "appearance:light;key:Up", 0);
+        selector("left arrow stops at the first", "appearance:system;key:Left", 0);
+        selector("a segment's press action picks it", "appearance:dark;press:1", 1);
+    }
+
+    void widgets()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, steps);
+        const std::unique_ptr<QWidget> w = build(kind, steps);
+        QTEST(describe(QAccessible::queryAccessibleInterface(w.get())), "read");
+    }
+
+    void announcements_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("told");
+        const auto row = [](const char* name, const char* kind, const char* steps,
+                            QStringList told) {
+            QTest::newRow(name) << QString::fromUtf8(kind) << QString::fromUtf8(steps) << told;
+        };
+        row("a readout tells each new value once", "readout",
+            "clear;value:2|s ago;value:2|s ago;value:3|s ago",
+            {"text Server heard '2 seconds ago'", "text Server heard '3 seconds ago'"});
+        row("the same words from another figure tell nothing", "readout",
+            "value:0.0031|s;clear;value:0.003|s", {});
+        row("a quiet readout tells nothing", "readout", "quiet;clear;value:2|s ago;idle:-.---", {});
+        row("a status tells a new state, not its ticking detail", "status",
+            "text:Server not heard - Last synced 5 s ago;clear;"
+            "text:Server not heard - Last synced 6 s ago;text:In sync - ANNEX",
+            {"name In sync - Annex"});
+        row("a dot tells a new colour word only", "dot",
+            "clear;colour:#ff453a;colour:#ff4030;colour:#38e07a", {"name red", "name green"});
+        row("the appearance tells both segments", "selector", "appearance:light;clear;key:Right",
+            {"state Light off", "state Dark on"});
+    }
+
+    void announcements()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, steps);
+        const std::unique_ptr<QWidget> w = build(kind, steps);
+        QTEST(events, "told");
+    }
+
+    void clockPanel_data()
+    {
+        QTest::addColumn<ClockState>("state");
+        QTest::addColumn<qint64>("offsetMs");
+        QTest::addColumn<qint64>("heardAgoMs");
+        QTest::addColumn<int>("report"); // 0 off, 1 not heard, 2 heard
+        // The status, then Offset, Last sync, Server heard and Reported; the clock reads the time.
+        QTest::addColumn<QStringList>("read");
+        const auto row = [](const char* name, ClockState state, qint64 offsetMs, qint64 heardAgoMs,
+                            int report, const char* read) {
+            QTest::newRow(name) << state << offsetMs << heardAgoMs << report
+                                << QString::fromUtf8(read).split(u'|');
+        };
+        row("no server, never synced", ClockState::None, kNoAnswer, -1, 0,
+            "No server|not measured yet|never|never|off");
+        row("in sync", ClockState::Sync, -3, 2000, 2,
+            "In sync - Lab|3 milliseconds|22:13:15|2 seconds ago|yes");
+        row("clock off by seconds", ClockState::Off, 12'345, 100'000, 1,
+            "Clock is off - 12 s behind LAB|12 seconds|22:13:15|1 minute ago|not heard");
+        row("server not heard", ClockState::Lost, kNoAnswer, -1, 0,
+            "Server not heard - Last synced 5 s ago|not measured yet|22:13:15|no answer|off");
+        row("clock wrong", ClockState::Wrong, 5, 1000, 0,
+            "Clock wrong - Earlier than its last sync|5 milliseconds|22:13:15|1 second ago|off");
+    }
+
+    void clockPanel()
+    {
+        QFETCH(ClockState, state);
+        QFETCH(qint64, offsetMs);
+        QFETCH(qint64, heardAgoMs);
+        QFETCH(int, report);
+        const bool answered = offsetMs != kNoAnswer;
+        ClockReading reading{
+            state,
+            {kNow, answered, answered ? offsetMs : 0, state == ClockState::None ? 0 : kNow - 5000},
+            u"LAB"_s,
+            state != ClockState::None,
+            heardAgoMs,
+            report > 0,
+            report == 2};
+        QWidget window;
+        ClockPanel panel(&window);
+        panel.show(reading);
+        QCOMPARE(text(panel.clock(), QAccessible::Value), u"22:13:20"_s);
+        QStringList read{text(panel.statusChips(), QAccessible::Name)};
+        for (InstReadout* r : panel.screen()->findChildren<InstReadout*>())
+            read << text(r, QAccessible::Value);
+        QTEST(read, "read");
+
+        // A second later the clock and the time since the server was heard have moved: unsaid.
+        events.clear();
+        reading.inputs.nowUtcMs += 1000;
+        reading.heardAgoMs += reading.heardAgoMs < 0 ? 0 : 1000;
+        panel.show(reading);
+        QCOMPARE(events, QStringList());
+    }
+
+    void tabOrder_data()
+    {
+        QTest::addColumn<bool>("alert");
+        QTest::addColumn<QString>("order"); // the controls' names, in the order Tab reaches them
+        QTest::newRow("main window")
+            << false
+            << u"Appearance › Search again › Time servers › Keep watching in "
+               "the menu bar › Start Veridir at login › Enter IP address… › "
+               "Remove… › Sync now › SET UP THIS COMPUTER"_s;
+        QTest::newRow("clock alert") << true
+                                     << u"Date › Time › SET THE CLOCK › Don't ask for the password "
+                                        "again › Search for a server › Accept the server's time"_s;
+    }
+
+    void tabOrder()
+    {
+        QFETCH(bool, alert);
+        FakeTime time{kNow};
+        SntpPeer peer(time); // it agrees with the clock: the alert offers to accept its time
+        const auto watcher = stillWatcher(time, kNow + 3'600'000, peer.port());
+        std::unique_ptr<QWidget> w;
+        if (alert) {
+            watcher->setServer(u"127.0.0.1"_s, u"Lab"_s);
+            QTRY_VERIFY_WITH_TIMEOUT(watcher->inputs().answered, 3000);
+            w = std::make_unique<AlertWindow>(watcher.get());
+        } else {
+            w = std::make_unique<ConnectWindow>(watcher.get());
+        }
+        // The focus chain as Tab walks it, disabled controls too; hidden ones are passed over.
+        QStringList order;
+        for (QWidget* c = w->nextInFocusChain(); c != w.get(); c = c->nextInFocusChain())
+            if ((c->focusPolicy() & Qt::TabFocus) && !c->focusProxy() && c->isVisibleTo(w.get()))
+                order << text(c, QAccessible::Name);
+        QTEST(order.join(u" › "_s), "order");
+    }
 };
-
-void TstAccessible::initTestCase()
-{
-    Inst::installAccessibility();
-    Inst::setNoticeListener(record);
-}
-
-void TstAccessible::spoken_data()
-{
-    QTest::addColumn<QString>("figure");
-    QTest::addColumn<QString>("unit");
-    QTest::addColumn<QString>("words");
-    QTest::newRow("part of a second in milliseconds") << "0.003"
-                                                      << "s"
-                                                      << "3 milliseconds";
-    QTest::newRow("no offset at all") << "0.000"
-                                      << "s"
-                                      << "0 milliseconds";
-    QTest::newRow("one millisecond is singular") << "0.001"
-                                                 << "s"
-                                                 << "1 millisecond";
-    QTest::newRow("seconds keep their fraction") << "1.500"
-                                                 << "s"
-                                                 << "1.5 seconds";
-    QTest::newRow("whole seconds lose the point") << "2.000"
-                                                  << "s"
-                                                  << "2 seconds";
-    QTest::newRow("the words after the unit stay") << "2"
-                                                   << "s ago"
-                                                   << "2 seconds ago";
-    QTest::newRow("one second ago") << "1"
-                                    << "s ago"
-                                    << "1 second ago";
-    QTest::newRow("minutes ago") << "3"
-                                 << "min ago"
-                                 << "3 minutes ago";
-    QTest::newRow("a span in hours") << "5"
-                                     << "h"
-                                     << "5 hours";
-    QTest::newRow("a time of day as it stands") << "11:05:53"
-                                                << ""
-                                                << "11:05:53";
-    QTest::newRow("a minus sign is said") << "\u22120.250"
-                                          << "s"
-                                          << "minus 250 milliseconds";
-    QTest::newRow("non-ASCII digits count") << "\u0663"
-                                            << "s"
-                                            << "3 seconds";
-    QTest::newRow("an unknown unit stands") << "12"
-                                            << "ppm"
-                                            << "12 ppm";
-    QTest::newRow("placeholders say nothing") << "-.---"
-                                              << ""
-                                              << "";
-}
-
-void TstAccessible::spoken()
-{
-    QFETCH(QString, figure);
-    QFETCH(QString, unit);
-    QFETCH(QString, words);
-    QCOMPARE(Inst::spoken(figure, unit), words);
-}
-
-void TstAccessible::widgets_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("read");
-    QTest::newRow("readout figure and unit") << "readout"
-                                             << "value:2|s ago"
-                                             << "text 'Server heard' = '2 seconds ago' "
-                                                "text '2 seconds ago'";
-    QTest::newRow("readout in words") << "readout"
-                                      << "value:no answer"
-                                      << "text 'Server heard' = 'no answer' text 'no answer'";
-    QTest::newRow("readout idle") << "readout"
-                                  << "idle:-.---"
-                                  << "text 'Server heard' = 'not measured yet' "
-                                     "text 'not measured yet'";
-    QTest::newRow("readout back from idle")
-        << "readout"
-        << "idle:-.---;value:0.012|s"
-        << "text 'Server heard' = '12 milliseconds' text '12 milliseconds'";
-    QTest::newRow("readout back from words, its old unit gone")
-        << "readout"
-        << "value:7|min ago;value:never;value:4"
-        << "text 'Server heard' = '4' text '4'";
-    QTest::newRow("readout named by its owner") << "readout"
-                                                << "name:Heard;value:3|s ago"
-                                                << "text 'Heard' = '3 seconds ago' "
-                                                   "text '3 seconds ago'";
-    QTest::newRow("LED time of day") << "led"
-                                     << "text:11:05:53"
-                                     << "text '11:05:53' = '11:05:53'";
-    QTest::newRow("LED before its first figure") << "led"
-                                                 << "text:--:--:--"
-                                                 << "text 'no reading' = 'no reading'";
-    QTest::newRow("chip capitals said plainly") << "chip"
-                                                << "text:NOT SYNCED YET"
-                                                << "text 'Not synced yet' = 'Not synced yet'";
-    QTest::newRow("status as one line, its chips not again")
-        << "status"
-        << "text:In sync - STUDIO CLOCK"
-        << "text 'In sync - Studio clock' = 'In sync - Studio clock'";
-    QTest::newRow("status without detail") << "status"
-                                           << "text:No server"
-                                           << "text 'No server' = 'No server'";
-    QTest::newRow("dot by its colour") << "dot"
-                                       << "colour:#ff453a"
-                                       << "graphic 'red' = 'red'";
-    QTest::newRow("dot follows the led token") << "dot"
-                                               << ""
-                                               << "graphic 'green' = 'green'";
-    QTest::newRow("dot named for its state") << "dot"
-                                             << "colour:#ff9f0a;name:Clock is off"
-                                             << "graphic 'Clock is off' = 'Clock is off'";
-    QTest::newRow("switch off") << "toggle"
-                                << ""
-                                << "check 'Keep watching' off";
-    QTest::newRow("space turns a switch on") << "toggle"
-                                             << "key:Space"
-                                             << "check 'Keep watching' on";
-    QTest::newRow("group named by its caption") << "bezel"
-                                                << ""
-                                                << "group 'This computer' "
-                                                   "{text 'THIS COMPUTER'}";
-    QTest::newRow("value figure in words") << "value"
-                                           << "text:+1.234 s"
-                                           << "text '1.234 seconds' = '1.234 seconds'";
-    // The selector with its three segments, the chosen one on.
-    const auto selector = [](const char* row, const char* steps, int chosen) {
-        QStringList segments;
-        for (int i = 0; i < 3; ++i)
-            segments << u"radio '%1' %2"_s.arg(InstAppearanceSelector::segmentName(i),
-                                               i == chosen ? u"on"_s : u"off"_s);
-        QTest::newRow(row) << u"selector"_s << QString::fromLatin1(steps)
-                           << u"group 'Appearance' = '%1' {%2}"_s.arg(
-                                  InstAppearanceSelector::segmentName(chosen),
-                                  segments.join(u", "_s));
-    };
-    selector("appearance as radio buttons", "appearance:light", 1);
-    selector("right arrow moves the choice", "appearance:light;key:Right", 2);
-    selector("up arrow moves it back", "appearance:light;key:Up", 0);
-    selector("left arrow stops at the first", "appearance:system;key:Left", 0);
-    selector("a segment's press action picks it", "appearance:dark;press:1", 1);
-}
-
-void TstAccessible::widgets()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, steps);
-    QFETCH(QString, read);
-    const std::unique_ptr<QWidget> w = build(kind, steps);
-    QCOMPARE(describe(QAccessible::queryAccessibleInterface(w.get())), read);
-}
-
-void TstAccessible::announcements_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QStringList>("told");
-    QTest::newRow("a readout tells each new value once")
-        << "readout"
-        << "clear;value:2|s ago;value:2|s ago;value:3|s ago"
-        << QStringList{"text Server heard '2 seconds ago'", "text Server heard '3 seconds ago'"};
-    QTest::newRow("the same words from another figure tell nothing")
-        << "readout"
-        << "value:0.0031|s;clear;value:0.003|s" << QStringList{};
-    QTest::newRow("a quiet readout tells nothing")
-        << "readout"
-        << "quiet;clear;value:2|s ago;idle:-.---" << QStringList{};
-    QTest::newRow("a status tells a new state, not its ticking detail")
-        << "status"
-        << "text:Server not heard - Last synced 5 s ago;clear;"
-           "text:Server not heard - Last synced 6 s ago;text:In sync - ANNEX"
-        << QStringList{"name In sync - Annex"};
-    QTest::newRow("a dot tells a new colour word only")
-        << "dot"
-        << "clear;colour:#ff453a;colour:#ff4030;colour:#38e07a"
-        << QStringList{"name red", "name green"};
-    QTest::newRow("the appearance tells both segments")
-        << "selector"
-        << "appearance:light;clear;key:Right" << QStringList{"state Light off", "state Dark on"};
-}
-
-void TstAccessible::announcements()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, steps);
-    QFETCH(QStringList, told);
-    const std::unique_ptr<QWidget> w = build(kind, steps);
-    QCOMPARE(events, told);
-}
 
 QTEST_MAIN(TstAccessible)
 #include "tst_accessible.moc"
