@@ -8,6 +8,7 @@
 #include "engine/enginepaths.h"
 #include "inst/inst.h"
 #include "tests/ui/uitest.h"
+#include "ui/clockpanel.h"
 #include "ui/connectwindow.h"
 #include "ui/historystrip.h"
 #include "ui/historywindow.h"
@@ -421,7 +422,7 @@ private slots:
             path = app.clockHistory()->path();
             QVERIFY(path.startsWith(home.path()));
             QCOMPARE(app.historyWindow(), nullptr); // made when first asked for
-            app.showHistory();
+            app.mainWindow()->clockPanel()->historyButton()->click();
             HistoryWindow* shown = app.historyWindow();
             QVERIFY(shown && shown->isVisible());
             QCOMPARE(shown->windowTitle(), "Tessavel Veridir: clock history");
