@@ -10,7 +10,6 @@
 #include "ui/connectwindow.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
-#include "ui/serverrules.h"
 #include "ui/waitcursor.h"
 
 #include <QApplication>
@@ -71,6 +70,7 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
     connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::onStateChanged);
     connect(watcher, &ClockWatcher::wantsOsSync, this, [] { Engine::syncNowWithoutPassword(); });
     connect(window, &ConnectWindow::alertRequested, this, &ClientApp::showAlert);
+    connect(window, &ConnectWindow::historyRequested, this, &ClientApp::showHistory);
     connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::putAway);
 
     QSettings settings;
@@ -106,7 +106,7 @@ AlertWindow* ClientApp::alertWindow()
     alert = new AlertWindow(watcher);
     connect(alert, &AlertWindow::setClockRequested, this, &ClientApp::setClock);
     connect(alert, &AlertWindow::syncNowRequested, this,
-            [this] { syncNowFrom(QStringLiteral("from the alert")); });
+            [this] { window->syncNowFrom(QStringLiteral("from the alert")); });
     connect(alert, &AlertWindow::searchRequested, this, [this] {
         alert->hide();
         bringUp(window);
@@ -189,7 +189,7 @@ void ClientApp::setWatching(bool on)
         connect(tray, &ClientTray::openRequested, this, [this] { showWindow(true); });
         connect(tray, &ClientTray::alertRequested, this, &ClientApp::showAlert);
         connect(tray, &ClientTray::syncNowRequested, this,
-                [this] { syncNowFrom(QStringLiteral("from the menu bar")); });
+                [this] { window->syncNowFrom(QStringLiteral("from the menu bar")); });
         connect(tray, &ClientTray::quitRequested, qApp, &QCoreApplication::quit);
     }
     if (!on) {
@@ -224,13 +224,6 @@ void ClientApp::showHistory()
         connect(historyView, &HistoryWindow::closed, this, &ClientApp::tidyDock);
     }
     bringUp(historyView);
-}
-
-void ClientApp::syncNowFrom(const QString& where)
-{
-    // Recorded only where the main window's rule lets it go ahead.
-    if (canSyncNow(*watcher)) watcher->noteEvent(HistoryEventKind::SyncNow, where);
-    window->syncNow();
 }
 
 void ClientApp::onStateChanged(ClockState state)

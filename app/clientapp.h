@@ -62,9 +62,6 @@ public:
 private:
     void putAway();
     bool alertShown() const;
-    // The user's "Sync now" from the menu bar or the alert, recorded, then done as the main
-    // window does it.
-    void syncNowFrom(const QString& where);
 
     ClockHistory* history = nullptr;
     ClockWatcher* watcher = nullptr;

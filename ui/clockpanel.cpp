@@ -7,8 +7,10 @@
 #include "inst/instaccessible.h"
 
 #include <QDateTime>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -117,8 +119,18 @@ ClockPanel::ClockPanel(QWidget* parent) : QObject(parent), screenWidget(new Inst
     auto* col = new QVBoxLayout(screenWidget);
     col->setContentsMargins(8, 10, 8, 8);
     col->setSpacing(8);
+    // The record over time at the top right, on the line of the chips that tell the present.
+    auto* top = new QHBoxLayout;
+    top->setSpacing(12);
     status = new InstStatus(screenWidget);
-    col->addWidget(status, 0, Qt::AlignLeft);
+    top->addWidget(status, 1);
+    history = new QPushButton(QStringLiteral("History…"), screenWidget);
+    history->setToolTip(
+        QStringLiteral("Offset, delay and events of this computer's clock over time."));
+    history->setCursor(Qt::PointingHandCursor);
+    Inst::setSmall(history);
+    top->addWidget(history, 0, Qt::AlignTop);
+    col->addLayout(top);
     clockLed = new InstLed(56, screenWidget);
     clockLed->setReserve(QStringLiteral("00:00:00"));
     clockLed->setText(QStringLiteral("--:--:--"));

@@ -15,6 +15,7 @@ class InstReadout;
 class InstScreen;
 class InstStatus;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 struct ClockReading
@@ -59,6 +60,8 @@ public:
     InstStatus* statusChips() const { return status; }
     InstLed* clock() const { return clockLed; }
     InstReadout* offset() const { return offsetReadout; }
+    // "History…": the main window passes its click on as historyRequested.
+    QPushButton* historyButton() const { return history; }
 
     // Shows the watcher as it stands now.
     void show(const ClockWatcher& watcher);
@@ -67,6 +70,7 @@ public:
 private:
     InstScreen* screenWidget;
     InstStatus* status;
+    QPushButton* history;
     InstLed* clockLed;
     QLabel* dateLine;
     InstReadout* offsetReadout;

@@ -223,9 +223,16 @@ void ConnectWindow::removeSetup()
 
 void ConnectWindow::syncNow()
 {
-    // The menu-bar item and the alert ask here too: the button's rule holds for them.
+    syncNowFrom(QStringLiteral("from the main window"));
+}
+
+void ConnectWindow::syncNowFrom(const QString& where)
+{
+    // The menu-bar item and the alert ask here too: the button's rule holds for them, and only
+    // a sync it lets go ahead is recorded.
     QLabel* statusLine = servers->statusLine();
     if (currentAddress().isEmpty() || !canSyncNow(*watcher)) return;
+    watcher->noteEvent(HistoryEventKind::SyncNow, where);
     if (Engine::syncNowWithoutPassword()) {
         statusLine->setText(QStringLiteral("Asked this computer to sync now."));
         watcher->probeNow();

@@ -77,6 +77,7 @@ ConnectWindow::ConnectWindow(ClockWatcher* watcher, QWidget* parent)
     column->addLayout(inner, 1);
     panel = new ClockPanel(body);
     inner->addWidget(panel->screen());
+    connect(panel->historyButton(), &QPushButton::clicked, this, &ConnectWindow::historyRequested);
     buildServerSection(inner);
     buildThisComputer(inner);
     buildButtons(inner);

@@ -42,10 +42,14 @@ signals:
     void startAtLoginToggled(bool on);
     void closedToMenuBar();
     void alertRequested();
+    void historyRequested();
 
 public slots:
     void startScan();
+    // "Sync now" from the window's own button; syncNowFrom is the one way in for every place
+    // that offers it, and records in the clock's history where it was asked.
     void syncNow();
+    void syncNowFrom(const QString& where);
     void onFound(const QList<DiscoveredServer>& list);
     void setupSelected();
     void setupManual();

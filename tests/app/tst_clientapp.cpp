@@ -4,12 +4,9 @@
 #include "tests/ui/uitest.h"
 #include "ui/alertwindow.h"
 #include "ui/connectwindow.h"
-#include "ui/dialogs.h"
 
-#include <QLabel>
 #include <QLocalServer>
 #include <QtTest>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,17 +14,6 @@ class TestClientApp : public QObject
 {
     Q_OBJECT
     QTemporaryDir home;
-    QList<Dialogs::Seen> seen; // the boxes answered
-
-    // Answers the next boxes with these buttons, in order.
-    void answer(const QStringList& buttons)
-    {
-        for (const QString& button : buttons)
-            Dialogs::answerNext([this, button](const Dialogs::Seen& box) {
-                seen << box;
-                return Dialogs::Answer{button, {}};
-            });
-    }
 
 public:
     enum Squat { OpenRuntime, RootsRuntime, OpenOwn, OwnLink, File, Folder, SilentInTmp };
@@ -51,9 +37,8 @@ private slots:
         qunsetenv("XDG_RUNTIME_DIR"); // the socket in a folder of its own in TMPDIR
         unregisterLoginItem();
         QSettings().remove("clock");
-        for (QMessageBox rest; Dialogs::hasPendingAnswers();) // what a failed test left unasked
-            Dialogs::exec(rest);
-        seen.clear();
+        dropAnswers();
+        boxesSeen().clear();
     }
 
     void secondCopyShowsTheFirst()
@@ -220,18 +205,19 @@ private slots:
 
         QSettings().setValue("menuBar/watch", !offered);
         ClientApp app(false);
-        answer(accept ? QStringList{yes, "OK"} : QStringList{"Escape"});
+        for (const QString& button : accept ? QStringList{yes, "OK"} : QStringList{"Escape"})
+            answerNext(button);
         const QString login = "Start Veridir at login";
         buttonNamed(app.mainWindow(), offered ? "Keep watching in the menu bar" : login)->click();
         QStringList shown;
-        for (const Dialogs::Seen& box : seen)
+        for (const Dialogs::Seen& box : boxesSeen())
             shown << box.text;
         QCOMPARE(shown, texts.replaceInStrings("%1", applications));
         QCOMPARE(buttonNamed(app.mainWindow(), login)->isChecked(), place == Inside);
         QCOMPARE(isLoginItemRegistered(), place == Inside);
 
         // A question: the accept button is the default, "Not Now" answers Escape.
-        const Dialogs::Seen first = seen.value(0);
+        const Dialogs::Seen first = boxesSeen().value(0);
         QCOMPARE(first.informative, explains);
         QCOMPARE(first.buttons, (QStringList{yes + " (Accept)", "Not Now (Reject)"}));
         QCOMPARE(first.defaultButton, yes);
@@ -251,11 +237,12 @@ private slots:
 
         // Unticking the box withdraws the grant; unconfirmed, the box says it still holds.
         Engine::setAnswerDeadlineForTests(300);
-        answer({"OK"});
+        answerNext("OK");
         QAbstractButton* box = buttonNamed(app.alertWindow(), "Don't ask for the password again");
         box->click();
-        QCOMPARE(seen.value(0).text, QString("This Mac did not confirm it. It may still set the "
-                                             "clock from here without a password."));
+        QCOMPARE(boxesSeen().value(0).text,
+                 QString("This Mac did not confirm it. It may still set the "
+                         "clock from here without a password."));
         QVERIFY(box->isChecked());
     }
 

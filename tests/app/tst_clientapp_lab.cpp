@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QMenu>
-#include <QSignalSpy>
 
 static const QString kLabDir = qEnvironmentVariable("LAB_DIR");
 static const qint64 kHourAhead = QDateTime::currentMSecsSinceEpoch() + 3'600'000;

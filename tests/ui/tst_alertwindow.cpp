@@ -1,6 +1,5 @@
 // The clock alert against a watcher on fake time, local time pinned to +05:30.
 
-#include "tests/support/sntppeer.h"
 #include "tests/ui/uitest.h"
 #include "ui/alertwindow.h"
 

@@ -1,4 +1,5 @@
-// The lamp's pictures pixel by pixel, and the menu-bar item's menu read directly.
+// The lamp's pictures pixel by pixel, the menu-bar item's menu read directly, and what the item
+// redraws while it waits: the icon only for a new look, the menu only when it is seen.
 
 #include "tests/ui/uitest.h"
 #include "ui/clienttray.h"
@@ -20,8 +21,7 @@ struct Tray
         watcher->setServer(address, name);
         watcher->state = state;
         emit watcher->changed();
-        QCoreApplication::processEvents(); // a burst of changes is drawn once, as the loop comes
-                                           // round
+        QCoreApplication::processEvents(); // a burst is drawn once, as the loop comes round
     }
     int lampAlpha() const // at the lamp's centre; the words-free states only
     {
@@ -147,6 +147,42 @@ private slots:
         QTEST(QStringList({t.actions[0]->text(), t.actions[1]->text(), sync->toolTip()}), "lines");
         QTEST(sync->isEnabled(), "syncNow");
         QCOMPARE(t.actions[3]->isVisible(), state == ClockState::Wrong); // show the clock alert
+    }
+    void drawsOnlyWhatChanged_data()
+    {
+        QTest::addColumn<QList<ClockState>>("burst"); // told one after another, from in sync
+        QTest::addColumn<int>("sets");
+        QTest::addColumn<bool>("open"); // the menu, while it happens
+        using S = ClockState;
+        QTest::newRow("the same state again") << QList{S::Sync} << 0 << false;
+        QTest::newRow("another state, the menu open") << QList{S::Lost} << 1 << true;
+        QTest::newRow("a burst: drawn once, as it ends")
+            << QList{S::Lost, S::None, S::Wrong} << 1 << false;
+        QTest::newRow("a burst back where it was") << QList{S::Lost, S::Sync} << 0 << true;
+    }
+    void drawsOnlyWhatChanged()
+    {
+        QFETCH(QList<ClockState>, burst);
+        QFETCH(int, sets);
+        QFETCH(bool, open);
+        Tray t;
+        t.set(ClockState::Sync, "192.0.2.7", "Lab");
+        if (open) t.tray.contextMenu()->popup({0, 0});
+        const int before = t.tray.iconsSet();
+        for (ClockState state : burst) {
+            t.watcher->state = state;
+            emit t.watcher->changed();
+        }
+        QCOMPARE(t.tray.iconsSet(), before); // not before the loop comes round
+        QCoreApplication::processEvents();
+        QCOMPARE(t.tray.iconsSet(), before + sets);
+        const ClockState last = burst.last();
+        QCOMPARE(t.tray.icon()->icon().cacheKey(),
+                 lampIcon(last, true, menuBarIsDark(), true).cacheKey());
+        if (!open) emit t.tray.contextMenu()->aboutToShow();
+        QCOMPARE(t.actions[0]->text(), stateWords(last) + " · Lab");
+        if (lampMoves(last)) // every beat of the pulse is a new look
+            QTRY_VERIFY_WITH_TIMEOUT(t.tray.iconsSet() >= before + sets + 2, 3000);
     }
     void pulse()
     {

@@ -51,13 +51,23 @@ bool showsName(const QString& part, const QString& name)
            (part.size() > 1 && part.endsWith("…") && name.startsWith(part.chopped(1)));
 }
 
-// A window on a watcher that stands still, in a state the test sets.
+// A window on a watcher that stands still, in a state the test sets, recording its history.
 struct Window
 {
     FakeTime time{1'700'000'000'000};
+    QTemporaryDir dir;
+    ClockHistory history{dir.filePath("history.sqlite")};
     std::unique_ptr<ClockWatcher> watcher = stillWatcher(time);
     ConnectWindow w{watcher.get()};
+    Window() { watcher->setHistory(&history); }
     QString status() const { return w.serverList()->statusLine()->text(); }
+    QStringList syncsRecorded() const // where each recorded "Sync now" was asked
+    {
+        QStringList where;
+        for (const HistoryEvent& e : history.chart(0, time.utc + 1, 1).events)
+            if (e.kind == HistoryEventKind::SyncNow) where << e.detail;
+        return where;
+    }
     void set(ClockState state)
     {
         watcher->state = state;
@@ -282,6 +292,24 @@ private slots:
         QFile args(root.filePath("args")); // NUL-ended words after the tool's path
         args.open(QIODevice::ReadOnly);    // none when nothing ran
         QTEST(QString(args.readAll()).section(QChar(0), 1, -2).replace(QChar(0), ' '), "ran");
+        QCOMPARE(t.syncsRecorded(),
+                 step == Step::Sync ? QStringList{"from the main window"} : QStringList{});
+    }
+
+    void hiddenWindowCatchesUpAsItShows()
+    {
+        Window t;
+        t.w.show();
+        t.w.hide();
+        const InstStatus* chips = t.w.clockPanel()->statusChips();
+        const QString before = chips->text();
+        t.watcher->lastSyncUtcMs = t.time.utc + 60'000;
+        t.watcher->state = ClockState::Wrong;
+        emit t.watcher->changed();
+        QCoreApplication::processEvents();
+        QCOMPARE(chips->text(), before); // nothing drawn while hidden
+        t.w.show();
+        QCOMPARE(chips->text(), "Clock wrong - Earlier than its last sync");
     }
 
     void typedAddress_data()
