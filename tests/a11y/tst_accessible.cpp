@@ -321,7 +321,7 @@ private slots:
         QTest::addColumn<QString>("order"); // the controls' names, in the order Tab reaches them
         QTest::newRow("main window")
             << false
-            << u"Appearance › Search again › Time servers › Keep watching in "
+            << u"Appearance › History… › Search again › Time servers › Keep watching in "
                "the menu bar › Start Veridir at login › Enter IP address… › "
                "Remove… › Sync now › SET UP THIS COMPUTER"_s;
         QTest::newRow("clock alert") << true
