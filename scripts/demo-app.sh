@@ -169,6 +169,11 @@ tray_menu 3 menu-bar-in-sync-again # "Open Tessavel Veridir"
 main=$(window "Tessavel Veridir") || exit 1
 sleep 2 # the search the window starts as it opens
 shot in-sync-again
+echo "  the clock's history, opened by the clock panel's History… button: 1 HOUR chosen by keys"
+click "$main" 537 69
+history=$(window "Tessavel Veridir: clock history") || exit 1
+press "$history" Left space
+shot history
 tray_menu 1 # "Quit Tessavel Veridir", which closes the open window too
 wait_for ended "$app_pid" || { echo "  the application did not quit"; exit 1; }
 echo "  quit from the menu bar with the window open"
