@@ -157,14 +157,15 @@ private slots:
         QTest::addColumn<QList<qint64>>("t"); // sent, received, answered, answer received
         QTest::addColumn<qint64>("offsetUs");
         QTest::addColumn<qint64>("delayUs");
+        const auto row = [](const char* what, QList<qint64> t, qint64 offsetUs, qint64 delayUs) {
+            QTest::newRow(what) << t << offsetUs << delayUs;
+        };
         const qint64 b = kT1 * 1000 + 456, era = 2'085'978'496'000'000;
-        QTest::newRow("server ahead")
-            << QList<qint64>{b, b + 6050, b + 6350, b + 1900} << qint64(5250) << qint64(1600);
-        QTest::newRow("slow on the way back") << QList<qint64>{b, b + 1000, b + 1200, b + 2'002'200}
-                                              << qint64(-1'000'000) << qint64(2'002'000);
-        QTest::newRow("answered in the next NTP era")
-            << QList<qint64>{era - 300, era + 200, era + 250, era + 1000} << qint64(-125)
-            << qint64(1250);
+        row("server ahead", {b, b + 6050, b + 6350, b + 1900}, 5250, 1600);
+        row("slow on the way back", {b, b + 1000, b + 1200, b + 2'002'200}, -1'000'000, 2'002'000);
+        row("half a us behind rounds away from zero", {b, b + 1000, b + 1000, b + 2001}, -1, 2001);
+        row("answered in the next NTP era", {era - 300, era + 200, era + 250, era + 1000}, -125,
+            1250);
     }
 
     void measure()

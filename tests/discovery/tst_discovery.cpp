@@ -15,12 +15,16 @@
 
 #include <memory>
 
-// A lab server of a case: on spare address at, or on this computer for -1.
-struct Answerer
+// A case of cases.txt: its lab servers, each on a spare address (-1: this computer) with the JSON
+// it answers and more options; the tool's arguments and input; what is listed or said.
+struct Case
 {
-    int at;
-    QString json;
-    QStringList options;
+    bool tool = false; // a run of the tool, else a scan of the application
+    QList<std::tuple<int, QString, QStringList>> servers;
+    QStringList args;
+    QByteArray input;
+    QString out, err;
+    int status = -1;
 };
 
 // A listed server as cases.txt writes it.
@@ -32,13 +36,10 @@ static QString shown(const DiscoveredServer& s)
                     .arg(s.source, s.ver)
                     .arg(s.stratum)
                     .arg(s.clients);
-    const QList<std::pair<bool, const char*>> flags{{s.synced, "synced"},
-                                                    {s.accepting, "accepting"},
-                                                    {s.answering, "answering"},
-                                                    {s.thisComputer, "here"},
-                                                    {s.steady, "steady"}};
-    for (const auto& [on, flag] : flags)
-        text += on ? QString(", ") + flag : "";
+    const bool on[] = {s.synced, s.accepting, s.answering, s.thisComputer, s.steady};
+    const char* const flags[] = {"synced", "accepting", "answering", "here", "steady"};
+    for (int i = 0; i < 5; ++i)
+        text += on[i] ? QString(", ") + flags[i] : "";
     return text;
 }
 
@@ -55,6 +56,12 @@ class TestDiscovery : public QObject
     {
         peers.push_back(std::make_unique<LabPeer>(at, o << "--json" << json, at != client));
         return peers.back()->started();
+    }
+    bool start(const Case& c)
+    {
+        for (const auto& [at, json, options] : c.servers)
+            if (!start(at < 0 ? client : spare[at], json, options)) return false;
+        return true;
     }
     // The servers one scan of listenMs finds; a scan that never ends shows as one empty server.
     static QList<DiscoveredServer> scanned(DiscoveryClient& discovery, int listenMs = 1500)
@@ -76,59 +83,6 @@ class TestDiscovery : public QObject
         return text;
     }
 
-    // The rows of the cases in cases.txt named "kind: what the case proves".
-    void cases(const QString& kind)
-    {
-        QTest::addColumn<QList<Answerer>>("servers");
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("err");
-        QTest::addColumn<int>("status");
-        QFile file(TV_SOURCE_DIR "/tests/discovery/cases.txt");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QString name, out, err;
-        QList<Answerer> servers;
-        QStringList args;
-        QByteArray input;
-        int status = -1;
-        const auto add = [&] {
-            if (name.startsWith(kind + ": "))
-                QTest::newRow(qPrintable(name.mid(kind.size() + 2)))
-                    << servers << args << input << out << err << status;
-        };
-        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
-            const QString rest = line.mid(2);
-            if (line.startsWith("== ")) {
-                add();
-                name = line.mid(3), out = err = "", servers = {}, args = {}, input = {},
-                status = -1;
-            } else if (line.startsWith('@')) {
-                const qsizetype json = line.indexOf(' ') + 1, end = line.lastIndexOf('}') + 1;
-                const QString at = line.mid(1, json - 2);
-                servers.append({at == "here" ? -1 : at.toInt(), line.mid(json, end - json),
-                                line.mid(end).split(' ', Qt::SkipEmptyParts)});
-            } else if (line.startsWith('$')) {
-                args = rest.split(' ', Qt::SkipEmptyParts);
-            } else if (line.startsWith("< ")) {
-                input = rest.mid(1).chopped(1).toUtf8() + '\n';
-            } else if (line.startsWith('|')) {
-                out += expanded(rest.endsWith('\\') ? rest.chopped(1) : rest + '\n');
-            } else if (line.startsWith("! ")) {
-                err += expanded(rest) + '\n';
-            } else if (line.startsWith("exit ")) {
-                status = line.mid(5).toInt();
-            }
-        }
-        add();
-    }
-    bool start(const QList<Answerer>& answerers)
-    {
-        for (const Answerer& a : answerers)
-            if (!start(a.at < 0 ? client : spare[a.at], a.json, a.options)) return false;
-        return true;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -138,35 +92,60 @@ private slots:
     }
     void cleanup() { peers.clear(); }
 
-    void scan_data() { cases("scan"); }
-
-    void scan()
+    // The cases of cases.txt, each named "scan: …" or "tool: …" after what it proves.
+    void cases_data()
     {
-        QFETCH(QList<Answerer>, servers);
-        QFETCH(QString, out);
-        QVERIFY(start(servers));
-        DiscoveryClient discovery;
-        QString listed;
-        for (const DiscoveredServer& s : scanned(discovery))
-            listed += shown(s) + '\n';
-        QCOMPARE(listed, out);
+        QTest::addColumn<Case>("c");
+        QFile file(TV_SOURCE_DIR "/tests/discovery/cases.txt");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QString name;
+        Case c;
+        // The last case ends as another would begin.
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n') << "== ";
+        for (const QString& line : lines) {
+            const QString rest = line.mid(2);
+            if (line.startsWith("== ")) {
+                if (!name.isEmpty()) QTest::newRow(qPrintable(name)) << c;
+                name = line.mid(3), c = Case(), c.tool = name.startsWith("tool: ");
+            } else if (line.startsWith('@')) {
+                const qsizetype json = line.indexOf(' ') + 1, end = line.lastIndexOf('}') + 1;
+                const QString at = line.mid(1, json - 2);
+                c.servers.append({at == "here" ? -1 : at.toInt(), line.mid(json, end - json),
+                                  line.mid(end).split(' ', Qt::SkipEmptyParts)});
+            } else if (line.startsWith('$')) {
+                c.args = rest.split(' ', Qt::SkipEmptyParts);
+            } else if (line.startsWith("< ")) {
+                c.input = rest.mid(1).chopped(1).toUtf8() + '\n';
+            } else if (line.startsWith('|')) {
+                c.out += expanded(rest.endsWith('\\') ? rest.chopped(1) : rest + '\n');
+            } else if (line.startsWith("! ")) {
+                c.err += expanded(rest) + '\n';
+            } else if (line.startsWith("exit ")) {
+                c.status = line.mid(5).toInt();
+            }
+        }
     }
 
-    void tool_data() { cases("tool"); }
-
-    void tool()
+    // What a scan of the application lists, or what the tool says, with the case's servers.
+    void cases()
     {
-        QFETCH(QList<Answerer>, servers);
-        QFETCH(QStringList, args);
-        QFETCH(QByteArray, input);
-        QVERIFY(start(servers));
+        QFETCH(Case, c);
+        QVERIFY(start(c));
+        if (!c.tool) {
+            DiscoveryClient discovery;
+            QString listed;
+            for (const DiscoveredServer& s : scanned(discovery))
+                listed += shown(s) + '\n';
+            QCOMPARE(listed, c.out);
+            return;
+        }
         QProcessEnvironment env;
         env.insert("TESSAVEL_CONNECT_TEST_ROOT", "/nonexistent/root");
-        const ToolResult r = ToolHarness::run(args, env, {}, {}, input);
-        QTEST(r.out, "out");
+        const ToolResult r = ToolHarness::run(c.args, env, {}, {}, c.input);
+        QCOMPARE(r.out, c.out);
         // Where install gets as far as installing, the test root stops it.
-        QTEST(r.err.startsWith("error: could not install") ? "" : r.err, "err");
-        QTEST(r.status, "status");
+        QCOMPARE(r.err.startsWith("error: could not install") ? "" : r.err, c.err);
+        QCOMPARE(r.status, c.status);
     }
 
     // A second scan while one runs changes nothing; nobody answering ends it with an empty list.
@@ -207,10 +186,12 @@ private slots:
         QFETCH(int, lateIds);
         const QString json = R"({"id":"%1-%n","name":"%1-%n"})";
         const QString at = late == "here" ? client : spare[hosts];
+        const auto ids = [](int n) { return QStringList{"--no-ntp", "--ids", QString::number(n)}; };
         for (int i = 0; i < hosts; ++i)
-            QVERIFY(start(spare[i], json.arg(i), {"--no-ntp", "--ids", QString::number(idsEach)}));
+            QVERIFY(start(spare[i], json.arg(i), ids(idsEach)));
         QVERIFY(start(at, json.arg("late"),
-                      {"--no-ntp", "--ids", QString::number(lateIds), "--delay", "300"}));
+                      ids(lateIds) << "--delay"
+                                   << "300"));
         DiscoveryClient discovery;
         discovery.setFollowedAddress(late == "followed" ? at : late == "here" ? "127.0.0.1" : "");
         const QList<DiscoveredServer> list = scanned(discovery);

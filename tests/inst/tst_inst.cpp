@@ -103,18 +103,19 @@ QString outcome(const QString& kind, const QString& in)
         InstValue::split(in, nullptr, nullptr);
         return (holds ? ""_L1 : "no "_L1) + number + u'|' + unit;
     }
-    if (kind == u"mono") { // weight; letter spacing, after its type (1 absolute)
+    if (kind == u"mono") { // weight; letter spacing
         const QFont f = Inst::mono(12, QFont::Weight(steps[0].toInt()), steps.value(1).toDouble());
         const QFontInfo i(f);
-        return u"%1 %2 %3 %4 %5"_s.arg(i.family(), i.styleName(), QString::number(i.fixedPitch()),
-                                       QString::number(f.letterSpacingType()),
-                                       QString::number(f.letterSpacing(), 'f', 1));
+        const bool absolute = f.letterSpacingType() == QFont::AbsoluteSpacing;
+        return u"%1 %2, %3 pitch, spaced %4 %5"_s.arg(
+            i.family(), i.styleName(), i.fixedPitch() ? "fixed"_L1 : "proportional"_L1,
+            QString::number(f.letterSpacing(), 'f', 1), absolute ? "px"_L1 : "%"_L1);
     }
     if (kind == u"columns") { // two rows, name;value each, the first given the second's widths
         InstCheckRow a(steps[0], steps[1], u"old"_s), b(steps[2], steps[3], u"old"_s);
         a.setColumns(b.nameWidth(), b.valueWidth());
         b.setColumns(1, 1);
-        return u"%1 %2"_s.arg(a.sizeHint() == b.sizeHint()).arg(a.accessibleName());
+        return (a.sizeHint() == b.sizeHint() ? "lined up: "_L1 : "apart: "_L1) + a.accessibleName();
     }
     if (kind == u"stored") { // the stored text, "-" for none; then what storing Light leaves
         QCoreApplication::setOrganizationName(u"Ondavix"_s); // as main names the application
@@ -183,8 +184,10 @@ QString outcome(const QString& kind, const QString& in)
     if (kind == u"pick")
         return picked.join(u',') + u'|' + Inst::appearanceName(selector.appearance());
     const bool checked = tabs.tabButton(tabs.currentIndex())->isChecked();
-    if (kind == u"tabs") // the current tab, whether its button is checked, signals sent
-        return u"%1 %2 %3"_s.arg(tabs.currentIndex()).arg(checked).arg(changed.count());
+    if (kind == u"tabs")
+        return u"tab %1 %2, told %3"_s.arg(tabs.currentIndex())
+            .arg(checked ? "checked"_L1 : "unchecked"_L1)
+            .arg(changed.count());
     if (kind != u"segmentAt") return u"no such kind"_s;
     return QString::number(selector.segmentAt({steps[0].toInt(), steps[1].toInt()})) + u' ' +
            selector.accessibleName();
@@ -310,7 +313,8 @@ int main(int argc, char** argv)
     Inst::registerFonts();
     Inst::mono(10.5);
     const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-    QTextStream(stdout) << (font.family() == fixed) << QFontInfo(font).fixedPitch(); // "11": both
+    QTextStream(stdout) << (font.family() == fixed ? "system fixed family" : "other family")
+                        << (QFontInfo(font).fixedPitch() ? ", fixed pitch" : ", proportional");
 }
 
 #include "tst_inst.moc"
