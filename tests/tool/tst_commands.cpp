@@ -1,8 +1,8 @@
 // The tool's commands as their users meet them, run as a user in self-test mode (or without a
-// test root, where they stop at the root check): whole outputs and the files left behind. The
-// set-the-clock job trusts nothing in the request file and answers each nonce once; nothing
-// the tool reads may stop it (a pipe, a device, a plist nested without end) or pass off an odd
-// value as a real one.
+// test root, where they stop at the root check): whole outputs (those of commands.txt, and
+// status for each trace of a setup) and the files left behind. The set-the-clock job trusts
+// nothing in the request file and answers each nonce once; nothing the tool reads may stop it (a
+// pipe, a device, a plist nested without end) or pass off an odd value as a real one.
 #include "tests/tool/selftestroot.h"
 #include "tool/statusjson.h"
 
@@ -86,16 +86,16 @@ ToolResult stamped(ToolResult r)
     return r;
 }
 
-// One run of the tool on files planted in its root, and what it says; "<root>" in a text
-// stands for the test root.
-struct Run
+// A transcript's text with its names filled in; a path of the root without "<root>/".
+QString filled(QString text, const QString& root)
 {
-    bool testRoot = true; // without one the tool reads the real paths and stops at the root check
-    QString program;      // another path to start it by, from its folder
-    QVariantMap files;
-    QString args, out, err;
-    int status = 0;
-};
+    return text.replace("<usage>\n", fixture("usage.txt"))
+        .replace("<root>", root)
+        .replace("<tool>", ToolHarness::toolPath())
+        .replace("<state>", kState.chopped(1))
+        .replace("<log>", kLog)
+        .replace("<job>", kJob);
+}
 
 // A trace of a setup planted alone, in a root whose time server is 192.0.2.9: the line it
 // changes in the status of a Mac never set up, the keys of status --json it changes, and the
@@ -191,144 +191,47 @@ private slots:
     // and allow-set-time refuse, check and history.
     void commands_data()
     {
-        QTest::addColumn<Run>("run");
-        // Without a test root: the real paths, where the tool stops at the root check.
-        const auto user = [](const char* name, const QString& args, const QString& out,
-                             const QString& err, int status, const QString& program = {}) {
-            QTest::newRow(name) << Run{false, program, {}, args, out, err, status};
-        };
-        const auto row = [](const char* name, const QVariantMap& files, const QString& args,
-                            const QString& out, const QString& err, int status) {
-            QTest::newRow(name) << Run{true, {}, files, args, out, err, status};
-        };
-        const QString tool = ToolHarness::toolPath(), usage = fixture("usage.txt"),
-                      sudo = "This needs root. Re-run with sudo, e.g.:\n  sudo \"" + tool + "\" ",
-                      notTime = " is not a time. Give it as 2026-10-09T21:07:38Z.\n";
-        const auto needsRoot = [&](const char* args, const QString& shown) {
-            user(args, args, "", sudo + shown + "\n", 1);
-        };
-        const auto notUser = [&](const char* name, const QString& id) {
-            row(name, {}, "allow-set-time --user " + id, "",
-                "error: \"" + id +
-                    "\" is not a user of this Mac (give the numeric id; root does not need "
-                    "this).\n",
-                1);
-        };
-        const auto clockSet = [](const QString& time) {
-            return "<now> tessavel-connect: clock set to " + time + " (self-test: not really)\n";
-        };
-        user("help", "help", "", usage, 0);
-        user("-h", "-h", "", usage, 0);
-        user("help in capitals", "HELP", "", "Unknown command: HELP\n\n" + usage, 2);
-        user("sync with --server last", "sync x --server", "",
-             "Usage: tessavel-connect sync --server <ip>\n", 2);
-        user("set-time without a time, before the root check", "set-time", "",
-             "Usage: tessavel-connect set-time <2026-10-09T21:07:38Z>\n", 2);
-        needsRoot("install --server x", "install");
-        needsRoot("remove", "remove");
-        needsRoot("uninstall", "remove");
-        needsRoot("set-time 2026-10-09T21:07:38Z", "set-time 2026-10-09T21:07:38Z");
-        needsRoot("allow-set-time", "allow-set-time --user <id>");
-        needsRoot("forbid-set-time", "forbid-set-time");
-        needsRoot("set-time-from-request", "set-time-from-request");
-        // Through ".", "..", above the root and "//".
-        const QString dotted = "./" + QString("../").repeated(20) + QFileInfo(tool).path().mid(1) +
-                               "//./tessavel-connect";
-        user("by a path with dots and slashes", "sync --server 192.0.2.9", "",
-             sudo + "sync --server 192.0.2.9\n", 1, dotted);
-        user("check without root, nothing set up", "check", "WARNING: not set up\n", "", 1);
-        user("status without root: six sections", "status",
-             kNever.section("== configured", 0, 0) + "== last log lines ==\n  (no log yet)\n", "",
-             0);
-        row("set-time to the last sync", {{kLastSync, "1791580058\n"}},
-            "set-time 2026-10-09T21:07:38Z", clockSet("2026-10-09T21:07:38Z"), "", 0);
-        row("set-time past a pipe at the last sync", {{kLastSync, "<fifo>"}},
-            "set-time 2001-01-01T00:00:00Z", clockSet("2001-01-01T00:00:00Z"), "", 0);
-        row("set-time past a device at the last sync", {{kLastSync, "<device>"}},
-            "set-time 2001-01-01T00:00:00Z", clockSet("2001-01-01T00:00:00Z"), "", 0);
-        row("set-time a second before it", {{kLastSync, "1791580059\n"}},
-            "set-time 2026-10-09T21:07:38Z", "",
-            "2026-10-09T21:07:38Z is earlier than this Mac's last sync (2026-10-09T21:07:39Z). "
-            "The clock was not changed.\n",
-            1);
-        row("29 February of a common year", {}, "set-time 2027-02-29T21:07:38Z", "",
-            "\"2027-02-29T21:07:38Z\"" + notTime, 1);
-        row("--allow-user as the time", {}, "set-time --allow-user", "",
-            "\"--allow-user\"" + notTime, 1);
-        row("forbid without a grant", {}, "forbid-set-time",
-            "Setting the clock from Tessavel Veridir asks for an administrator password again.\n",
-            "", 0);
-        notUser("grant to root, signed", "+0");
-        notUser("grant to a name", "nobody");
-        notUser("grant past 32 bits", "4294967296");
-        notUser("grant to no account", "3999999999");
-        row("grant whose request file cannot be handed over", {}, "allow-set-time --user 1", "",
-            "error: cannot give <root>/" + kState +
-                "set-time-request to user 1: Operation not permitted.\n",
-            1);
-        // check: one line for a monitoring system, where status 1 reads as WARNING.
-        const QVariantMap job{
-            {"ProgramArguments", QStringList{"/bin/true", "--server", "192.0.2.7"}},
-            {"StartInterval", 1800}};
-        const auto check = [&](const char* name, const QVariantMap& files, const QString& out) {
-            row(name, files, "check", out, "", out.startsWith("WARNING: "));
-        };
-        check("check, not set up", {{kLastSync, 720}}, "WARNING: not set up\n");
-        check("check, never synced", {{kJob, job}}, "WARNING: never synced with 192.0.2.7\n");
-        check("check, under two intervals", {{kJob, job}, {kLastSync, 3590}},
-              "OK: synced 59 minutes ago with 192.0.2.7\n");
-        check("check, two intervals", {{kJob, job}, {kLastSync, 3600}},
-              "WARNING: last synced 60 minutes ago with 192.0.2.7, expected every 30 minutes\n");
-        check("check, a clock gone back past it", {{kJob, job}, {kLastSync, -630}},
-              "WARNING: the clock reads 10 minutes earlier than the last sync with 192.0.2.7\n");
-        check("check, a record nobody may read", {{kJob, job}, {kLastSync, "<closed>"}},
-              "WARNING: cannot read <root>/" + kLastSync +
-                  ": Permission denied (run check as root)\n");
-        row("check with an option", {}, "check --json", "", "Usage: tessavel-connect check\n", 2);
-        // history reads the job's log: a table or JSON, the lines it could not place counted on
-        // standard error, only its own options. The log's terminal controls never reach a
-        // terminal.
-        const QByteArray real = fixture("synclog.txt");
-        const QVariantMap log{{kLog, real.left(real.indexOf("2026-12-07T12:53:55Z")) +
-                                         "2026-12-07T12:59:00Z tessavel-connect: sync against "
-                                         "a\x1b"
-                                         "c (exit 0)\n\x07\xe2\x80\xa8\n1 line cut"}};
-        const QString cut = "1 line of <root>/" + kLog + " was not understood and was skipped.\n";
-        row("history, a table", log, "history",
-            "TIME (UTC)            EXIT      OFFSET (s)  ERROR (s)  SERVER\n"
-            "2026-12-07T12:53:47Z     0       -0.001670   0.001778  192.0.2.2\n"
-            "2026-12-07T12:53:48Z     0       +1.499441   0.000158  192.0.2.4\n"
-            "2026-12-07T12:53:49Z     1               -          -  192.0.2.3  ntpdig: no "
-            "eligible servers\n"
-            "2026-12-07T12:59:00Z     0               -          -  a\uFFFDc  \uFFFD\uFFFD\n",
-            cut, 0);
-        row("history, JSON since a moment", log, "history --since 2026-12-07T12:59:00Z --json",
-            "[\n  {\n    \"at\": \"2026-12-07T12:59:00Z\",\n    \"server\": \"a\\u001bc\",\n    "
-            "\"exitStatus\": 0,\n    \"offsetSeconds\": null,\n    \"errorSeconds\": null,\n    "
-            "\"messages\": [\n      \"\\u0007\\u2028\"\n    ]\n  }\n]\n",
-            cut, 0);
-        row("history, no log", {}, "history --json", "[]\n", "", 0);
-        row("history, a pipe for a log", {{kLog, "<fifo>"}}, "history", "",
-            "error: cannot read <root>/" + kLog + ".\n", 1);
-        row("history --since a date", log, "history --since 2026-12-07", "",
-            "Usage: tessavel-connect history [--json] [--since <2026-10-09T21:07:38Z>]\n", 2);
+        QTest::addColumn<Transcript>("run");
+        for (const Transcript& t : transcripts("commands.txt"))
+            QTest::newRow(qPrintable(t.name)) << t;
     }
 
     void commands()
     {
-        QFETCH(Run, run);
-        QVERIFY(plant(run.files));
+        QFETCH(Transcript, run);
+        const QString root = m_root->path(), tool = ToolHarness::toolPath();
+        QVariantMap files;
+        static const QRegularExpression ago("^<(-?\\d+) s ago>$");
+        for (const QString& line : run.other) {
+            const QString path = filled(line.section(' ', 1, 1), root), text = line.section(' ', 2);
+            if (!line.startsWith("+ "))
+                continue;
+            else if (const auto m = ago.match(text); m.hasMatch())
+                files[path] = m.captured(1).toInt();
+            else if (text == "<check job>")
+                files[path] = QVariantMap{
+                    {"ProgramArguments", QStringList{"/bin/true", "--server", "192.0.2.7"}},
+                    {"StartInterval", 1800}};
+            else if (QStringList{"<fifo>", "<device>", "<closed>"}.contains(text))
+                files[path] = text;
+            else
+                files[path] = files[path].toByteArray() +
+                              (text.endsWith('\\') ? text.chopped(1) : text + '\n').toUtf8();
+        }
+        QVERIFY(plant(files));
         QProcessEnvironment none;
         none.insert("TESSAVEL_CONNECT_TEST_ROOT", ""); // empty: no self-test mode
-        const QStringList args = run.args.split(' ');
-        const QString dir = QFileInfo(ToolHarness::toolPath()).path();
-        const ToolResult r =
-            run.testRoot ? m_root->tool(args) : ToolHarness::run(args, none, dir, run.program);
-        COMPARE_RUN(stamped(r), run.out.replace("<root>", m_root->path()),
-                    run.err.replace("<root>", m_root->path()), run.status);
+        const QString dotted = "./" + QString("../").repeated(20) + QFileInfo(tool).path().mid(1) +
+                               "//./tessavel-connect";
+        const bool dots = run.other.contains("by a path with dots and slashes");
+        const ToolResult r = run.other.contains("without a test root")
+                                 ? ToolHarness::run(run.args, none, QFileInfo(tool).path(),
+                                                    dots ? dotted : QString())
+                                 : m_root->tool(run.args);
+        COMPARE_RUN(stamped(r), filled(run.out, root), filled(run.err, root), run.status);
         // Only set-time sets the clock, to the time it was given; only a grant installs the tool.
         QCOMPARE(m_root->read("clock-set-to"),
-                 run.out.contains(" clock set to ") ? args[1].toUtf8() + "\n" : "");
+                 run.out.contains(" clock set to ") ? run.args[1].toUtf8() + "\n" : "");
         QCOMPARE(ToolHarness::modes({m_root->installedBin()}),
                  run.err.contains("cannot give") ? "755" : "-");
     }
@@ -392,14 +295,23 @@ private slots:
                  answered ? QStringList({"last-sync", "sync-now"}) : QStringList{"sync-now"});
     }
 
-    // The record of the Mac's own settings is made once; the installed copy re-installs itself.
+    // The record of the Mac's own settings is made at the first setup only, and not at the next
+    // when they could not be read then (by then they are the setup's own); the installed copy
+    // re-installs itself.
+    void reinstall_data()
+    {
+        QTest::addColumn<QString>("record");
+        QTest::newRow("settings recorded") << "{timeServer=t.example,usingNetworkTime=false}";
+        QTest::newRow("settings not read, never recorded") << "";
+    }
+
     void reinstall()
     {
-        QVERIFY(plant(
-            {{kSettings, QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}}}}));
+        QFETCH(QString, record);
+        const QVariantMap settings{{"timeServer", "t.example"}, {"usingNetworkTime", false}};
+        QVERIFY(record.isEmpty() || plant({{kSettings, settings}}));
         QCOMPARE(install("--server 192.0.2.3").status, 0);
-        const QByteArray record = m_root->read(kRecord);
-        QCOMPARE(plistText(record), "{timeServer=t.example,usingNetworkTime=false}");
+        QCOMPARE(plistText(m_root->read(kRecord)), record);
         QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel));
         QCOMPARE(::chmod(qPrintable(m_root->installedBin()), 0700), 0);
         const ToolResult again = install("--server 192.0.2.4", 0, m_root->installedBin());
@@ -407,21 +319,9 @@ private slots:
         QCOMPARE(again.err, "");
         QCOMPARE(again.status, 0);
         QCOMPARE(ToolHarness::modes({m_root->installedBin()}), "755");
-        QCOMPARE(m_root->read(kRecord), record);
+        QCOMPARE(plistText(m_root->read(kRecord)), record);
         QCOMPARE(plistText(m_root->read(kSettings)),
                  "{timeServer=192.0.2.4,usingNetworkTime=true}");
-    }
-
-    // Settings that could not be read at the first setup are not recorded at the next: by then
-    // they are the setup's own.
-    void noRecordLater()
-    {
-        QCOMPARE(install("--server 192.0.2.3").status, 0);
-        QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel));
-        QCOMPARE(install("--server 192.0.2.4").status, 0);
-        QCOMPARE(plistText(m_root->read(kSettings)),
-                 "{timeServer=192.0.2.4,usingNetworkTime=true}");
-        QCOMPARE(ToolHarness::modes({m_root->path(kRecord)}), "-");
     }
 
     // A writer stopped before its rename leaves "." + name + "." + six letters or digits;
