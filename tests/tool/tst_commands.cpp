@@ -94,21 +94,83 @@ QString filled(QString text, const QString& root)
         .replace("<tool>", ToolHarness::toolPath())
         .replace("<state>", kState.chopped(1))
         .replace("<log>", kLog)
-        .replace("<job>", kJob);
+        .replace("<job>", kJob)
+        .replace("<record>", kRecord)
+        .replace("<grant>", kGrant);
 }
 
-// A trace of a setup planted alone, in a root whose time server is 192.0.2.9: the line it
-// changes in the status of a Mac never set up, the keys of status --json it changes, and the
-// time server remove sets back ("" when nothing counts as set up), with automatic time or not.
-struct Trace
+// A property list in plistText's notation, from `at` on: {Key=value,…}, [a,b], true, false, a
+// number or a text.
+QVariant fromText(const QString& text, qsizetype& at)
 {
-    QString file;          // in the root; or a job's label: that job loaded from elsewhere
-    QVariant content = {}; // as for plant(); for a label, the files planted besides
-    QString was = {}, now = {};
-    QByteArray json = "{}";
-    QString server = "time.apple.com";
-    bool automatic = true;
-};
+    if (text[at] != '{' && text[at] != '[') {
+        const qsizetype end = text.indexOf(QRegularExpression("[,}\\]]"), at);
+        const QString word = text.mid(at, end - at);
+        bool number = false;
+        const int n = word.toInt(&number);
+        at = end;
+        return word == "true" || word == "false" ? QVariant(word == "true")
+               : number                          ? QVariant(n)
+                                                 : QVariant(word);
+    }
+    const bool dict = text[at++] == '{';
+    QVariantMap map;
+    QVariantList list;
+    while (text[at] != '}' && text[at] != ']') {
+        const QString key = dict ? text.mid(at, text.indexOf('=', at) - at) : QString();
+        at += dict ? key.size() + 1 : 0;
+        dict ? void(map.insert(key, fromText(text, at))) : list.append(fromText(text, at));
+        at += text[at] == ',';
+    }
+    ++at;
+    return dict ? QVariant(map) : QVariant(list);
+}
+
+// The files of a case's "+ FILE TEXT" lines, as commands.txt and traces.txt write them.
+QVariantMap planted(const QStringList& lines, const QString& root)
+{
+    static const QRegularExpression ago("^<(-?\\d+) s ago>$");
+    const QByteArray log = fixture("synclog.txt");
+    const QMap<QString, QByteArray> made{
+        {"<sync log>", log},
+        {"<sync log with blank lines>", QByteArray(log).replace("\n", "\n\n")},
+        {"<arrays nested 200000 deep>", nested(200000)},
+        {"<9000 arrays left open>", nested(9000, true)},
+        {"<arrays unfolding into 2^40 nodes>", doublingArrays(40)}};
+    QVariantMap files;
+    for (const QString& line : lines) {
+        const QString path = filled(line.section(' ', 1, 1), root), text = line.section(' ', 2);
+        qsizetype at = 7;
+        if (!line.startsWith("+ "))
+            continue;
+        else if (const auto m = ago.match(text); m.hasMatch())
+            files[path] = m.captured(1).toInt();
+        else if (text.startsWith("<plist "))
+            files[path] = fromText(text, at);
+        else if (QStringList{"<fifo>", "<device>", "<closed>"}.contains(text))
+            files[path] = text;
+        else {
+            QByteArray bytes = text.startsWith("<hex ")
+                                   ? QByteArray::fromHex(text.mid(5).toLatin1())
+                               : made.contains(text) ? made[text]
+                               : text.endsWith('\\') ? text.chopped(1).toUtf8()
+                                                     : text.toUtf8() + '\n';
+            for (qsizetype i; (i = bytes.indexOf("<byte ")) >= 0;)
+                bytes.replace(i, 9, QByteArray::fromHex(bytes.mid(i + 6, 2)));
+            files[path] = files[path].toByteArray() + bytes;
+        }
+    }
+    return files;
+}
+
+// The rest of each line of a case that begins with word and a blank, joined.
+QString said(const Transcript& t, const QString& word)
+{
+    QString text;
+    for (const QString& line : t.other)
+        text += line.startsWith(word + ' ') ? line.mid(word.size() + 1) : "";
+    return text;
+}
 
 // A request planted for the set-the-clock job, and the answer it leaves ("": none).
 struct Request
@@ -149,16 +211,14 @@ class TestCommands : public SelfTestCase
     }
 
     // A trace in a root whose time server is 192.0.2.9.
-    bool plant(const Trace& t) const
+    bool plant(const Transcript& trace) const
     {
-        QVariantMap files{
-            {kSettings, QVariantMap{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}}}};
-        if (!t.file.startsWith("com.")) {
-            files.insert(t.file, t.content);
-            return plant(files);
-        }
-        files.insert(t.content.toMap());
-        files.insert("job.plist", QVariantMap{{"Label", t.file},
+        QVariantMap files = planted(trace.other, m_root->path());
+        files.insert(kSettings,
+                     QVariantMap{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}});
+        const QString label = said(trace, "loaded");
+        if (label.isEmpty()) return plant(files);
+        files.insert("job.plist", QVariantMap{{"Label", label},
                                               {"ProgramArguments", QStringList{"/bin/true"}},
                                               {"StartInterval", 900}});
         return plant(files) &&
@@ -200,24 +260,7 @@ private slots:
     {
         QFETCH(Transcript, run);
         const QString root = m_root->path(), tool = ToolHarness::toolPath();
-        QVariantMap files;
-        static const QRegularExpression ago("^<(-?\\d+) s ago>$");
-        for (const QString& line : run.other) {
-            const QString path = filled(line.section(' ', 1, 1), root), text = line.section(' ', 2);
-            if (!line.startsWith("+ "))
-                continue;
-            else if (const auto m = ago.match(text); m.hasMatch())
-                files[path] = m.captured(1).toInt();
-            else if (text == "<check job>")
-                files[path] = QVariantMap{
-                    {"ProgramArguments", QStringList{"/bin/true", "--server", "192.0.2.7"}},
-                    {"StartInterval", 1800}};
-            else if (QStringList{"<fifo>", "<device>", "<closed>"}.contains(text))
-                files[path] = text;
-            else
-                files[path] = files[path].toByteArray() +
-                              (text.endsWith('\\') ? text.chopped(1) : text + '\n').toUtf8();
-        }
+        const QVariantMap files = planted(run.other, root);
         QVERIFY(plant(files));
         QProcessEnvironment none;
         none.insert("TESSAVEL_CONNECT_TEST_ROOT", ""); // empty: no self-test mode
@@ -347,126 +390,28 @@ private slots:
         QCOMPARE(left(), (QStringList{".com.tessavel.connect.old", ".com.other.job.plist.Ab12Cd"}));
     }
 
-    // One trace of a setup as status and status --json show it.
+    // One trace of a setup as status and status --json show it: the cases of traces.txt.
     void traces_data()
     {
-        QTest::addColumn<Trace>("trace");
-        const auto row = [](const char* name, const Trace& t) { QTest::newRow(name) << t; };
-        const auto args = [](const QVariantList& a) {
-            return QVariantMap{{"ProgramArguments", a}};
-        };
-        const auto shown = [](const QString& server, const char* automatic) {
-            return "  time server: " + server + "\n  set time automatically: " + automatic;
-        };
-        // The last lines of a log as status shows them, and as "lastLogLines" holds them.
-        const auto logLines = [](const QStringList& lines) {
-            nlohmann::json list;
-            for (const QString& line : lines)
-                list.push_back(line.toStdString());
-            return std::pair{"  " + lines.join("\n  "),
-                             R"("lastLogLines":)" + QByteArray::fromStdString(list.dump())};
-        };
-        const QByteArray real = fixture("synclog.txt"),
-                         lastRun =
-                             R"("lastRun":{"at":"2026-12-07T12:54:07Z","server":"192.0.2.2",)"
-                             R"("exitStatus":0,"offsetSeconds":-0.002362,"errorSeconds":0.002436,)"
-                             R"("messages":[]})";
-        const auto [realText, realJson] = logLines(QString(real).split('\n').mid(1, 12));
-        const QString setTime = SelfTestRoot::kSetTimeLabel;
-        row("job without an interval",
-            {kJob, args({"/x", "--server", "192.0.2.7"}), "  not set up",
-             "  syncs with 192.0.2.7 at startup and every 30 minutes",
-             R"({"setUp":true,"server":"192.0.2.7","intervalSeconds":1800})"});
-        row("job every 15 minutes",
-            {kJob,
-             QVariantMap{{"ProgramArguments", QStringList{"/x", "--server", "192.0.2.7"}},
-                         {"StartInterval", 900}},
-             "  not set up", "  syncs with 192.0.2.7 at startup and every 15 minutes",
-             R"({"setUp":true,"server":"192.0.2.7","intervalSeconds":900})"});
-        row("job with --server last", {kJob, args({"/x", "--server"})});
-        row("set-the-clock job", {"Library/LaunchDaemons/" + setTime + ".plist", args({})});
-        row("installed tool", {"Library/PrivilegedHelperTools/com.tessavel.connect", ""});
-        row("legacy tool", {"usr/local/sbin/tessavel-connect", ""});
-        row("sync-now file", {kState + "sync-now", "", "  sync now: no (set up again to add it)",
-                              "  sync now: yes", R"({"withoutPassword":{"syncNow":true}})"});
-        row("record with automatic time off",
-            {kRecord, QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}},
-             "  (no record)", shown("t.example", "off"),
-             R"({"beforeSetup":{"recorded":true,"timeServer":"t.example","usingNetworkTime":false}})",
-             "t.example", false});
-        row("record with automatic time on",
-            {kRecord, QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", true}},
-             "  (no record)", shown("t.example", "on"),
-             R"({"beforeSetup":{"recorded":true,"timeServer":"t.example","usingNetworkTime":true}})",
-             "t.example"});
-        row("record of automatic time off only",
-            {kRecord, QVariantMap{{"usingNetworkTime", false}}, "  (no record)",
-             shown("(not recorded)", "off"),
-             R"({"beforeSetup":{"recorded":true,"usingNetworkTime":false}})", "time.apple.com",
-             false});
-        row("record whose server is no UTF-8",
-            {kRecord, plistXml(QVariantMap{{"timeServer", "lab~"}}).replace('~', "\xff"),
-             "  (no record)", "  time server: lab\uFFFD",
-             R"({"beforeSetup":{"recorded":true,"timeServer":"lab\ufffd"}})", "lab\uFFFD"});
-        row("record that is no plist", {kRecord, "timeServer=x"});
-        row("record nested 200,000 deep", {kRecord, nested(200000)});
-        row("record of 9,000 open arrays", {kRecord, nested(9000, true)});
-        row("record unfolding into 2^40 nodes", {kRecord, doublingArrays(40)});
-        // {"timeServer": "lab.example", "usingNetworkTime": false} as libplist writes it in binary.
-        row("binary record",
-            {kRecord,
-             QByteArray::fromHex("62706c6973743030d2010302045a74696d655365727665725b6c61622e657861"
-                                 "6d706c655f10107573696e674e6574776f726b54696d6508080d182437000000"
-                                 "0000000101000000000000000500000000000000000000000000000038"),
-             "  (no record)", shown("lab.example", "off"),
-             R"({"beforeSetup":{"recorded":true,"timeServer":"lab.example","usingNetworkTime":false}})",
-             "lab.example", false});
-        row("last sync with blanks and a sign",
-            {kLastSync, " +1791580058 \n", "  (none recorded)", "  2026-10-09T21:07:38Z",
-             R"({"lastSync":"2026-10-09T21:07:38Z"})"});
-        row("last sync in letters", {kLastSync, "17x\n"});
-        row("last sync at the last second of 9999",
-            {kLastSync, "253402300799", "  (none recorded)", "  9999-12-31T23:59:59Z",
-             R"({"lastSync":"9999-12-31T23:59:59Z"})"});
-        row("last sync a second later", {kLastSync, "253402300800"});
-        row("grant whose job is not loaded",
-            {kGrant, QVariantMap{{"uid", 501}}, "  set the clock: nobody",
-             "  set the clock: user 501 (its job is not loaded)",
-             R"({"withoutPassword":{"setTimeUser":501,"setTimeJobLoaded":false}})"});
-        row("grant whose uid is text", {kGrant, QVariantMap{{"uid", "501"}}});
-        row("grant to uid -1", {kGrant, QVariantMap{{"uid", -1}}});
-        row("grant to an empty integer",
-            {kGrant, plistXml(QVariantMap{{"uid", -1}}).replace("-1", "")});
-        row("log, untrimmed", {kLog, "\t x \nlast", "  (no log yet)", "  \t x \n  last",
-                               R"({"lastLogLines":["\t x ","last"]})", ""});
-        row("log not UTF-8", {kLog, QByteArray("\xC0\xAF\n"), "", "", "{}", ""});
-        row("log of the SNTP client's real lines, and blank lines",
-            {kLog, QByteArray(real).replace("\n", "\n\n"), "  (no log yet)", realText,
-             "{" + lastRun + "," + realJson + "}", ""});
-        row("log with a line that is no UTF-8: its runs, no lines",
-            {kLog, real + "\xff\n", "", "", "{" + lastRun + "}", ""});
-        row("sync job loaded",
-            {SelfTestRoot::kSyncLabel, QVariantMap(), "  (not loaded)",
-             "  state = not running\n  run interval = 900 seconds",
-             R"({"job":{"loaded":true,"state":"not running","runIntervalSeconds":900}})"});
-        row("set-the-clock job loaded", {setTime, QVariantMap()});
-        row("grant whose job is loaded",
-            {setTime, QVariantMap{{kGrant, QVariantMap{{"uid", 501}}}}, "  set the clock: nobody",
-             "  set the clock: user 501",
-             R"({"withoutPassword":{"setTimeUser":501,"setTimeJobLoaded":true}})"});
+        QTest::addColumn<Transcript>("trace");
+        for (const Transcript& t : transcripts("traces.txt"))
+            QTest::newRow(qPrintable(t.name)) << t;
     }
 
     void traces()
     {
-        QFETCH(Trace, trace);
+        QFETCH(Transcript, trace);
         QVERIFY(plant(trace));
-        const QString never = QString(kNever).replace("(could not read)", "192.0.2.9");
-        COMPARE_RUN(m_root->tool({"status"}), QString(never).replace(trace.was, trace.now), "", 0);
+        const QString never = QString(kNever).replace("(could not read)", "192.0.2.9"),
+                      gone = said(trace, "-");
+        COMPARE_RUN(m_root->tool({"status"}),
+                    gone.isEmpty() ? never : QString(never).replace(gone + "\n", trace.out), "", 0);
         const ToolResult r = m_root->tool({"status", "--json"});
         const auto got = nlohmann::json::parse(r.out.toStdString(), nullptr, false);
         QCOMPARE(r.err, "");
         QCOMPARE(r.status, 0);
-        auto patch = nlohmann::json::parse(trace.json.data());
+        const QString json = said(trace, "json");
+        auto patch = nlohmann::json::parse(json.isEmpty() ? "{}" : json.toStdString());
         patch["configuredTimeServer"] = "192.0.2.9";
         QCOMPARE(lines(got), expectedJson(patch, got));
     }
@@ -475,25 +420,28 @@ private slots:
     void removeTraces_data() { traces_data(); }
     void removeTraces()
     {
-        QFETCH(Trace, trace);
+        QFETCH(Transcript, trace);
         QVERIFY(plant(trace));
-        const QString back = trace.server == "time.apple.com"
-                                 ? " (Apple's default).\n"
-                                 : " (what this Mac had before setup).\n";
+        const bool setUp = !trace.other.contains("remove: not set up");
+        const QString said = ::said(trace, "remove"),
+                      server = said.isEmpty() ? "time.apple.com" : said.section(", ", 0, 0),
+                      back = server == "time.apple.com" ? " (Apple's default).\n"
+                                                        : " (what this Mac had before setup).\n";
         COMPARE_RUN(m_root->tool({"remove"}),
-                    trace.server.isEmpty()
-                        ? "Tessavel Veridir is not set up on this Mac. Nothing was changed.\n"
-                        : "Removing Tessavel Veridir\nRemoved. Time server set back to " +
-                              trace.server + back,
+                    setUp ? "Removing Tessavel Veridir\nRemoved. Time server set back to " +
+                                server + back
+                          : "Tessavel Veridir is not set up on this Mac. Nothing was changed.\n",
                     "", 0);
+        const bool automatic = !said.endsWith("automatic time off");
         QCOMPARE(plistText(m_root->read(kSettings)),
-                 trace.server.isEmpty() ? "{timeServer=192.0.2.9,usingNetworkTime=true}"
-                                        : "{timeServer=" + trace.server + ",usingNetworkTime=" +
-                                              (trace.automatic ? "true}" : "false}"));
+                 !setUp ? "{timeServer=192.0.2.9,usingNetworkTime=true}"
+                        : "{timeServer=" + server +
+                              ",usingNetworkTime=" + (automatic ? "true}" : "false}"));
         QCOMPARE(m_root->tool({"status"}).out.section("== configured", 0, 0),
                  kNever.section("== configured", 0, 0));
-        QCOMPARE(ToolHarness::modes({m_root->path(trace.file), m_root->logPath()}),
-                 trace.file == kLog ? "644 644" : "- -");
+        const QString file = planted(trace.other, m_root->path()).keys().value(0, "none");
+        QCOMPARE(ToolHarness::modes({m_root->path(file), m_root->logPath()}),
+                 file == kLog ? "644 644" : "- -");
     }
 
     // status --json without root: the report of a Mac never set up, asRoot false.
