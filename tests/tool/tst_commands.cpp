@@ -15,8 +15,8 @@ namespace {
 
 // In the test root.
 const QString kState = "Library/Application Support/Tessavel Veridir/",
-              kLastSync = kState + "last-sync", kRecord = kState + "before-setup.plist",
-              kGrant = kState + "set-time-grant.plist", kLog = "var/log/tessavel-connect.log",
+              kRecord = kState + "before-setup.plist", kGrant = kState + "set-time-grant.plist",
+              kLog = "var/log/tessavel-connect.log",
               kJob = "Library/LaunchDaemons/com.tessavel.connect.selftest.plist",
               kSettings = "system-time-settings.plist";
 
@@ -140,18 +140,17 @@ QVariantMap planted(const QStringList& lines, const QString& root)
     QVariantMap files;
     for (const QString& line : lines) {
         const QString path = filled(line.section(' ', 1, 1), root), text = line.section(' ', 2);
-        qsizetype at = 7;
         if (!line.startsWith("+ "))
             continue;
         else if (const auto m = ago.match(text); m.hasMatch())
             files[path] = m.captured(1).toInt();
-        else if (text.startsWith("<plist "))
+        else if (qsizetype at = 7; text.startsWith("<plist "))
             files[path] = fromText(text, at);
         else if (QStringList{"<fifo>", "<device>", "<closed>"}.contains(text))
             files[path] = text;
         else {
             QByteArray bytes = text.startsWith("<hex ")
-                                   ? QByteArray::fromHex(text.mid(5).toLatin1())
+                                   ? QByteArray::fromHex(text.mid(5).chopped(1).toLatin1())
                                : made.contains(text) ? made[text]
                                : text.endsWith('\\') ? text.chopped(1).toUtf8()
                                                      : text.toUtf8() + '\n';
