@@ -10,6 +10,33 @@
 
 #include <csignal>
 
+QList<Transcript> transcripts(const QString& fixtureName)
+{
+    QList<Transcript> cases;
+    static const QRegularExpression code("<U\\+([0-9A-F]{4})>");
+    for (QString line : QString::fromUtf8(fixture(fixtureName)).split('\n')) {
+        for (auto m = code.match(line); m.hasMatch(); m = code.match(line))
+            line.replace(m.capturedStart(), m.capturedLength(),
+                         QChar(m.captured(1).toUShort(nullptr, 16)));
+        const QString rest = line.mid(2);
+        if (line.startsWith("== ")) cases.append({line.mid(3), {}, {}, {}, {}, 0});
+        if (cases.isEmpty() || line.isEmpty() || line.startsWith('#') || line.startsWith("== "))
+            continue;
+        Transcript& t = cases.last();
+        if (line.startsWith("$ "))
+            t.args = rest.split(' ', Qt::SkipEmptyParts);
+        else if (line.startsWith('|'))
+            t.out += rest.endsWith('\\') ? rest.chopped(1) : rest + '\n';
+        else if (line.startsWith('!'))
+            t.err += rest + '\n';
+        else if (line.startsWith("exit "))
+            t.status = line.mid(5).toInt();
+        else
+            t.other << line;
+    }
+    return cases;
+}
+
 QString ToolHarness::modes(const QStringList& paths)
 {
     QStringList out;

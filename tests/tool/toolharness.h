@@ -22,6 +22,19 @@ inline QByteArray fixture(const QString& name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// A case of a transcript of tests/tool, in the form of tests/discovery/cases.txt: "== what it
+// proves", "$ arguments", "| a line of standard output" ("\" at its end: no line end), "! a line
+// of standard error", "exit N"; every other line of the case is the test's own. <U+XXXX> in any
+// line stands for that character; "#" begins a comment.
+struct Transcript
+{
+    QString name;
+    QStringList args, other;
+    QString out, err;
+    int status = 0;
+};
+QList<Transcript> transcripts(const QString& fixtureName);
+
 struct ToolResult
 {
     int status = -1;

@@ -1,8 +1,8 @@
 // The tool's commands as their users meet them, run as a user in self-test mode (or without a
-// test root, where they stop at the root check): whole outputs and the files left behind. The
-// set-the-clock job trusts nothing in the request file and answers each nonce once; nothing
-// the tool reads may stop it (a pipe, a device, a plist nested without end) or pass off an odd
-// value as a real one.
+// test root, where they stop at the root check): whole outputs (those of commands.txt, and
+// status for each trace of a setup) and the files left behind. The set-the-clock job trusts
+// nothing in the request file and answers each nonce once; nothing the tool reads may stop it (a
+// pipe, a device, a plist nested without end) or pass off an odd value as a real one.
 #include "tests/tool/selftestroot.h"
 #include "tool/statusjson.h"
 
@@ -15,8 +15,8 @@ namespace {
 
 // In the test root.
 const QString kState = "Library/Application Support/Tessavel Veridir/",
-              kLastSync = kState + "last-sync", kRecord = kState + "before-setup.plist",
-              kGrant = kState + "set-time-grant.plist", kLog = "var/log/tessavel-connect.log",
+              kRecord = kState + "before-setup.plist", kGrant = kState + "set-time-grant.plist",
+              kLog = "var/log/tessavel-connect.log",
               kJob = "Library/LaunchDaemons/com.tessavel.connect.selftest.plist",
               kSettings = "system-time-settings.plist";
 
@@ -86,29 +86,90 @@ ToolResult stamped(ToolResult r)
     return r;
 }
 
-// One run of the tool on files planted in its root, and what it says; "<root>" in a text
-// stands for the test root.
-struct Run
+// A transcript's text with its names filled in; a path of the root without "<root>/".
+QString filled(QString text, const QString& root)
 {
-    bool testRoot = true; // without one the tool reads the real paths and stops at the root check
-    QString program;      // another path to start it by, from its folder
-    QVariantMap files;
-    QString args, out, err;
-    int status = 0;
-};
+    return text.replace("<usage>\n", fixture("usage.txt"))
+        .replace("<root>", root)
+        .replace("<tool>", ToolHarness::toolPath())
+        .replace("<state>", kState.chopped(1))
+        .replace("<log>", kLog)
+        .replace("<job>", kJob)
+        .replace("<record>", kRecord)
+        .replace("<grant>", kGrant);
+}
 
-// A trace of a setup planted alone, in a root whose time server is 192.0.2.9: the line it
-// changes in the status of a Mac never set up, the keys of status --json it changes, and the
-// time server remove sets back ("" when nothing counts as set up), with automatic time or not.
-struct Trace
+// A property list in plistText's notation, from `at` on: {Key=value,…}, [a,b], true, false, a
+// number or a text.
+QVariant fromText(const QString& text, qsizetype& at)
 {
-    QString file;          // in the root; or a job's label: that job loaded from elsewhere
-    QVariant content = {}; // as for plant(); for a label, the files planted besides
-    QString was = {}, now = {};
-    QByteArray json = "{}";
-    QString server = "time.apple.com";
-    bool automatic = true;
-};
+    if (text[at] != '{' && text[at] != '[') {
+        const qsizetype end = text.indexOf(QRegularExpression("[,}\\]]"), at);
+        const QString word = text.mid(at, end - at);
+        bool number = false;
+        const int n = word.toInt(&number);
+        at = end;
+        return word == "true" || word == "false" ? QVariant(word == "true")
+               : number                          ? QVariant(n)
+                                                 : QVariant(word);
+    }
+    const bool dict = text[at++] == '{';
+    QVariantMap map;
+    QVariantList list;
+    while (text[at] != '}' && text[at] != ']') {
+        const QString key = dict ? text.mid(at, text.indexOf('=', at) - at) : QString();
+        at += dict ? key.size() + 1 : 0;
+        dict ? void(map.insert(key, fromText(text, at))) : list.append(fromText(text, at));
+        at += text[at] == ',';
+    }
+    ++at;
+    return dict ? QVariant(map) : QVariant(list);
+}
+
+// The files of a case's "+ FILE TEXT" lines, as commands.txt and traces.txt write them.
+QVariantMap planted(const QStringList& lines, const QString& root)
+{
+    static const QRegularExpression ago("^<(-?\\d+) s ago>$");
+    const QByteArray log = fixture("synclog.txt");
+    const QMap<QString, QByteArray> made{
+        {"<sync log>", log},
+        {"<sync log with blank lines>", QByteArray(log).replace("\n", "\n\n")},
+        {"<arrays nested 200000 deep>", nested(200000)},
+        {"<9000 arrays left open>", nested(9000, true)},
+        {"<arrays unfolding into 2^40 nodes>", doublingArrays(40)}};
+    QVariantMap files;
+    for (const QString& line : lines) {
+        const QString path = filled(line.section(' ', 1, 1), root), text = line.section(' ', 2);
+        if (!line.startsWith("+ "))
+            continue;
+        else if (const auto m = ago.match(text); m.hasMatch())
+            files[path] = m.captured(1).toInt();
+        else if (qsizetype at = 7; text.startsWith("<plist "))
+            files[path] = fromText(text, at);
+        else if (QStringList{"<fifo>", "<device>", "<closed>"}.contains(text))
+            files[path] = text;
+        else {
+            QByteArray bytes = text.startsWith("<hex ")
+                                   ? QByteArray::fromHex(text.mid(5).chopped(1).toLatin1())
+                               : made.contains(text) ? made[text]
+                               : text.endsWith('\\') ? text.chopped(1).toUtf8()
+                                                     : text.toUtf8() + '\n';
+            for (qsizetype i; (i = bytes.indexOf("<byte ")) >= 0;)
+                bytes.replace(i, 9, QByteArray::fromHex(bytes.mid(i + 6, 2)));
+            files[path] = files[path].toByteArray() + bytes;
+        }
+    }
+    return files;
+}
+
+// The rest of each line of a case that begins with word and a blank, joined.
+QString said(const Transcript& t, const QString& word)
+{
+    QString text;
+    for (const QString& line : t.other)
+        text += line.startsWith(word + ' ') ? line.mid(word.size() + 1) : "";
+    return text;
+}
 
 // A request planted for the set-the-clock job, and the answer it leaves ("": none).
 struct Request
@@ -149,16 +210,14 @@ class TestCommands : public SelfTestCase
     }
 
     // A trace in a root whose time server is 192.0.2.9.
-    bool plant(const Trace& t) const
+    bool plant(const Transcript& trace) const
     {
-        QVariantMap files{
-            {kSettings, QVariantMap{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}}}};
-        if (!t.file.startsWith("com.")) {
-            files.insert(t.file, t.content);
-            return plant(files);
-        }
-        files.insert(t.content.toMap());
-        files.insert("job.plist", QVariantMap{{"Label", t.file},
+        QVariantMap files = planted(trace.other, m_root->path());
+        files.insert(kSettings,
+                     QVariantMap{{"timeServer", "192.0.2.9"}, {"usingNetworkTime", true}});
+        const QString label = said(trace, "loaded");
+        if (label.isEmpty()) return plant(files);
+        files.insert("job.plist", QVariantMap{{"Label", label},
                                               {"ProgramArguments", QStringList{"/bin/true"}},
                                               {"StartInterval", 900}});
         return plant(files) &&
@@ -191,144 +250,30 @@ private slots:
     // and allow-set-time refuse, check and history.
     void commands_data()
     {
-        QTest::addColumn<Run>("run");
-        // Without a test root: the real paths, where the tool stops at the root check.
-        const auto user = [](const char* name, const QString& args, const QString& out,
-                             const QString& err, int status, const QString& program = {}) {
-            QTest::newRow(name) << Run{false, program, {}, args, out, err, status};
-        };
-        const auto row = [](const char* name, const QVariantMap& files, const QString& args,
-                            const QString& out, const QString& err, int status) {
-            QTest::newRow(name) << Run{true, {}, files, args, out, err, status};
-        };
-        const QString tool = ToolHarness::toolPath(), usage = fixture("usage.txt"),
-                      sudo = "This needs root. Re-run with sudo, e.g.:\n  sudo \"" + tool + "\" ",
-                      notTime = " is not a time. Give it as 2026-10-09T21:07:38Z.\n";
-        const auto needsRoot = [&](const char* args, const QString& shown) {
-            user(args, args, "", sudo + shown + "\n", 1);
-        };
-        const auto notUser = [&](const char* name, const QString& id) {
-            row(name, {}, "allow-set-time --user " + id, "",
-                "error: \"" + id +
-                    "\" is not a user of this Mac (give the numeric id; root does not need "
-                    "this).\n",
-                1);
-        };
-        const auto clockSet = [](const QString& time) {
-            return "<now> tessavel-connect: clock set to " + time + " (self-test: not really)\n";
-        };
-        user("help", "help", "", usage, 0);
-        user("-h", "-h", "", usage, 0);
-        user("help in capitals", "HELP", "", "Unknown command: HELP\n\n" + usage, 2);
-        user("sync with --server last", "sync x --server", "",
-             "Usage: tessavel-connect sync --server <ip>\n", 2);
-        user("set-time without a time, before the root check", "set-time", "",
-             "Usage: tessavel-connect set-time <2026-10-09T21:07:38Z>\n", 2);
-        needsRoot("install --server x", "install");
-        needsRoot("remove", "remove");
-        needsRoot("uninstall", "remove");
-        needsRoot("set-time 2026-10-09T21:07:38Z", "set-time 2026-10-09T21:07:38Z");
-        needsRoot("allow-set-time", "allow-set-time --user <id>");
-        needsRoot("forbid-set-time", "forbid-set-time");
-        needsRoot("set-time-from-request", "set-time-from-request");
-        // Through ".", "..", above the root and "//".
-        const QString dotted = "./" + QString("../").repeated(20) + QFileInfo(tool).path().mid(1) +
-                               "//./tessavel-connect";
-        user("by a path with dots and slashes", "sync --server 192.0.2.9", "",
-             sudo + "sync --server 192.0.2.9\n", 1, dotted);
-        user("check without root, nothing set up", "check", "WARNING: not set up\n", "", 1);
-        user("status without root: six sections", "status",
-             kNever.section("== configured", 0, 0) + "== last log lines ==\n  (no log yet)\n", "",
-             0);
-        row("set-time to the last sync", {{kLastSync, "1791580058\n"}},
-            "set-time 2026-10-09T21:07:38Z", clockSet("2026-10-09T21:07:38Z"), "", 0);
-        row("set-time past a pipe at the last sync", {{kLastSync, "<fifo>"}},
-            "set-time 2001-01-01T00:00:00Z", clockSet("2001-01-01T00:00:00Z"), "", 0);
-        row("set-time past a device at the last sync", {{kLastSync, "<device>"}},
-            "set-time 2001-01-01T00:00:00Z", clockSet("2001-01-01T00:00:00Z"), "", 0);
-        row("set-time a second before it", {{kLastSync, "1791580059\n"}},
-            "set-time 2026-10-09T21:07:38Z", "",
-            "2026-10-09T21:07:38Z is earlier than this Mac's last sync (2026-10-09T21:07:39Z). "
-            "The clock was not changed.\n",
-            1);
-        row("29 February of a common year", {}, "set-time 2027-02-29T21:07:38Z", "",
-            "\"2027-02-29T21:07:38Z\"" + notTime, 1);
-        row("--allow-user as the time", {}, "set-time --allow-user", "",
-            "\"--allow-user\"" + notTime, 1);
-        row("forbid without a grant", {}, "forbid-set-time",
-            "Setting the clock from Tessavel Veridir asks for an administrator password again.\n",
-            "", 0);
-        notUser("grant to root, signed", "+0");
-        notUser("grant to a name", "nobody");
-        notUser("grant past 32 bits", "4294967296");
-        notUser("grant to no account", "3999999999");
-        row("grant whose request file cannot be handed over", {}, "allow-set-time --user 1", "",
-            "error: cannot give <root>/" + kState +
-                "set-time-request to user 1: Operation not permitted.\n",
-            1);
-        // check: one line for a monitoring system, where status 1 reads as WARNING.
-        const QVariantMap job{
-            {"ProgramArguments", QStringList{"/bin/true", "--server", "192.0.2.7"}},
-            {"StartInterval", 1800}};
-        const auto check = [&](const char* name, const QVariantMap& files, const QString& out) {
-            row(name, files, "check", out, "", out.startsWith("WARNING: "));
-        };
-        check("check, not set up", {{kLastSync, 720}}, "WARNING: not set up\n");
-        check("check, never synced", {{kJob, job}}, "WARNING: never synced with 192.0.2.7\n");
-        check("check, under two intervals", {{kJob, job}, {kLastSync, 3590}},
-              "OK: synced 59 minutes ago with 192.0.2.7\n");
-        check("check, two intervals", {{kJob, job}, {kLastSync, 3600}},
-              "WARNING: last synced 60 minutes ago with 192.0.2.7, expected every 30 minutes\n");
-        check("check, a clock gone back past it", {{kJob, job}, {kLastSync, -630}},
-              "WARNING: the clock reads 10 minutes earlier than the last sync with 192.0.2.7\n");
-        check("check, a record nobody may read", {{kJob, job}, {kLastSync, "<closed>"}},
-              "WARNING: cannot read <root>/" + kLastSync +
-                  ": Permission denied (run check as root)\n");
-        row("check with an option", {}, "check --json", "", "Usage: tessavel-connect check\n", 2);
-        // history reads the job's log: a table or JSON, the lines it could not place counted on
-        // standard error, only its own options. The log's terminal controls never reach a
-        // terminal.
-        const QByteArray real = fixture("synclog.txt");
-        const QVariantMap log{{kLog, real.left(real.indexOf("2026-12-07T12:53:55Z")) +
-                                         "2026-12-07T12:59:00Z tessavel-connect: sync against "
-                                         "a\x1b"
-                                         "c (exit 0)\n\x07\xe2\x80\xa8\n1 line cut"}};
-        const QString cut = "1 line of <root>/" + kLog + " was not understood and was skipped.\n";
-        row("history, a table", log, "history",
-            "TIME (UTC)            EXIT      OFFSET (s)  ERROR (s)  SERVER\n"
-            "2026-12-07T12:53:47Z     0       -0.001670   0.001778  192.0.2.2\n"
-            "2026-12-07T12:53:48Z     0       +1.499441   0.000158  192.0.2.4\n"
-            "2026-12-07T12:53:49Z     1               -          -  192.0.2.3  ntpdig: no "
-            "eligible servers\n"
-            "2026-12-07T12:59:00Z     0               -          -  a\uFFFDc  \uFFFD\uFFFD\n",
-            cut, 0);
-        row("history, JSON since a moment", log, "history --since 2026-12-07T12:59:00Z --json",
-            "[\n  {\n    \"at\": \"2026-12-07T12:59:00Z\",\n    \"server\": \"a\\u001bc\",\n    "
-            "\"exitStatus\": 0,\n    \"offsetSeconds\": null,\n    \"errorSeconds\": null,\n    "
-            "\"messages\": [\n      \"\\u0007\\u2028\"\n    ]\n  }\n]\n",
-            cut, 0);
-        row("history, no log", {}, "history --json", "[]\n", "", 0);
-        row("history, a pipe for a log", {{kLog, "<fifo>"}}, "history", "",
-            "error: cannot read <root>/" + kLog + ".\n", 1);
-        row("history --since a date", log, "history --since 2026-12-07", "",
-            "Usage: tessavel-connect history [--json] [--since <2026-10-09T21:07:38Z>]\n", 2);
+        QTest::addColumn<Transcript>("run");
+        for (const Transcript& t : transcripts("commands.txt"))
+            QTest::newRow(qPrintable(t.name)) << t;
     }
 
     void commands()
     {
-        QFETCH(Run, run);
-        QVERIFY(plant(run.files));
+        QFETCH(Transcript, run);
+        const QString root = m_root->path(), tool = ToolHarness::toolPath();
+        const QVariantMap files = planted(run.other, root);
+        QVERIFY(plant(files));
         QProcessEnvironment none;
         none.insert("TESSAVEL_CONNECT_TEST_ROOT", ""); // empty: no self-test mode
-        const QStringList args = run.args.split(' ');
-        const QString dir = QFileInfo(ToolHarness::toolPath()).path();
-        const ToolResult r =
-            run.testRoot ? m_root->tool(args) : ToolHarness::run(args, none, dir, run.program);
-        COMPARE_RUN(stamped(r), run.out.replace("<root>", m_root->path()),
-                    run.err.replace("<root>", m_root->path()), run.status);
+        const QString dotted = "./" + QString("../").repeated(20) + QFileInfo(tool).path().mid(1) +
+                               "//./tessavel-connect";
+        const bool dots = run.other.contains("by a path with dots and slashes");
+        const ToolResult r = run.other.contains("without a test root")
+                                 ? ToolHarness::run(run.args, none, QFileInfo(tool).path(),
+                                                    dots ? dotted : QString())
+                                 : m_root->tool(run.args);
+        COMPARE_RUN(stamped(r), filled(run.out, root), filled(run.err, root), run.status);
         // Only set-time sets the clock, to the time it was given; only a grant installs the tool.
         QCOMPARE(m_root->read("clock-set-to"),
-                 run.out.contains(" clock set to ") ? args[1].toUtf8() + "\n" : "");
+                 run.out.contains(" clock set to ") ? run.args[1].toUtf8() + "\n" : "");
         QCOMPARE(ToolHarness::modes({m_root->installedBin()}),
                  run.err.contains("cannot give") ? "755" : "-");
     }
@@ -392,14 +337,23 @@ private slots:
                  answered ? QStringList({"last-sync", "sync-now"}) : QStringList{"sync-now"});
     }
 
-    // The record of the Mac's own settings is made once; the installed copy re-installs itself.
+    // The record of the Mac's own settings is made at the first setup only, and not at the next
+    // when they could not be read then (by then they are the setup's own); the installed copy
+    // re-installs itself.
+    void reinstall_data()
+    {
+        QTest::addColumn<QString>("record");
+        QTest::newRow("settings recorded") << "{timeServer=t.example,usingNetworkTime=false}";
+        QTest::newRow("settings not read, never recorded") << "";
+    }
+
     void reinstall()
     {
-        QVERIFY(plant(
-            {{kSettings, QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}}}}));
+        QFETCH(QString, record);
+        const QVariantMap settings{{"timeServer", "t.example"}, {"usingNetworkTime", false}};
+        QVERIFY(record.isEmpty() || plant({{kSettings, settings}}));
         QCOMPARE(install("--server 192.0.2.3").status, 0);
-        const QByteArray record = m_root->read(kRecord);
-        QCOMPARE(plistText(record), "{timeServer=t.example,usingNetworkTime=false}");
+        QCOMPARE(plistText(m_root->read(kRecord)), record);
         QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel));
         QCOMPARE(::chmod(qPrintable(m_root->installedBin()), 0700), 0);
         const ToolResult again = install("--server 192.0.2.4", 0, m_root->installedBin());
@@ -407,21 +361,9 @@ private slots:
         QCOMPARE(again.err, "");
         QCOMPARE(again.status, 0);
         QCOMPARE(ToolHarness::modes({m_root->installedBin()}), "755");
-        QCOMPARE(m_root->read(kRecord), record);
+        QCOMPARE(plistText(m_root->read(kRecord)), record);
         QCOMPARE(plistText(m_root->read(kSettings)),
                  "{timeServer=192.0.2.4,usingNetworkTime=true}");
-    }
-
-    // Settings that could not be read at the first setup are not recorded at the next: by then
-    // they are the setup's own.
-    void noRecordLater()
-    {
-        QCOMPARE(install("--server 192.0.2.3").status, 0);
-        QVERIFY(m_root->ranAtLoad(SelfTestRoot::kSyncLabel));
-        QCOMPARE(install("--server 192.0.2.4").status, 0);
-        QCOMPARE(plistText(m_root->read(kSettings)),
-                 "{timeServer=192.0.2.4,usingNetworkTime=true}");
-        QCOMPARE(ToolHarness::modes({m_root->path(kRecord)}), "-");
     }
 
     // A writer stopped before its rename leaves "." + name + "." + six letters or digits;
@@ -447,126 +389,28 @@ private slots:
         QCOMPARE(left(), (QStringList{".com.tessavel.connect.old", ".com.other.job.plist.Ab12Cd"}));
     }
 
-    // One trace of a setup as status and status --json show it.
+    // One trace of a setup as status and status --json show it: the cases of traces.txt.
     void traces_data()
     {
-        QTest::addColumn<Trace>("trace");
-        const auto row = [](const char* name, const Trace& t) { QTest::newRow(name) << t; };
-        const auto args = [](const QVariantList& a) {
-            return QVariantMap{{"ProgramArguments", a}};
-        };
-        const auto shown = [](const QString& server, const char* automatic) {
-            return "  time server: " + server + "\n  set time automatically: " + automatic;
-        };
-        // The last lines of a log as status shows them, and as "lastLogLines" holds them.
-        const auto logLines = [](const QStringList& lines) {
-            nlohmann::json list;
-            for (const QString& line : lines)
-                list.push_back(line.toStdString());
-            return std::pair{"  " + lines.join("\n  "),
-                             R"("lastLogLines":)" + QByteArray::fromStdString(list.dump())};
-        };
-        const QByteArray real = fixture("synclog.txt"),
-                         lastRun =
-                             R"("lastRun":{"at":"2026-12-07T12:54:07Z","server":"192.0.2.2",)"
-                             R"("exitStatus":0,"offsetSeconds":-0.002362,"errorSeconds":0.002436,)"
-                             R"("messages":[]})";
-        const auto [realText, realJson] = logLines(QString(real).split('\n').mid(1, 12));
-        const QString setTime = SelfTestRoot::kSetTimeLabel;
-        row("job without an interval",
-            {kJob, args({"/x", "--server", "192.0.2.7"}), "  not set up",
-             "  syncs with 192.0.2.7 at startup and every 30 minutes",
-             R"({"setUp":true,"server":"192.0.2.7","intervalSeconds":1800})"});
-        row("job every 15 minutes",
-            {kJob,
-             QVariantMap{{"ProgramArguments", QStringList{"/x", "--server", "192.0.2.7"}},
-                         {"StartInterval", 900}},
-             "  not set up", "  syncs with 192.0.2.7 at startup and every 15 minutes",
-             R"({"setUp":true,"server":"192.0.2.7","intervalSeconds":900})"});
-        row("job with --server last", {kJob, args({"/x", "--server"})});
-        row("set-the-clock job", {"Library/LaunchDaemons/" + setTime + ".plist", args({})});
-        row("installed tool", {"Library/PrivilegedHelperTools/com.tessavel.connect", ""});
-        row("legacy tool", {"usr/local/sbin/tessavel-connect", ""});
-        row("sync-now file", {kState + "sync-now", "", "  sync now: no (set up again to add it)",
-                              "  sync now: yes", R"({"withoutPassword":{"syncNow":true}})"});
-        row("record with automatic time off",
-            {kRecord, QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", false}},
-             "  (no record)", shown("t.example", "off"),
-             R"({"beforeSetup":{"recorded":true,"timeServer":"t.example","usingNetworkTime":false}})",
-             "t.example", false});
-        row("record with automatic time on",
-            {kRecord, QVariantMap{{"timeServer", "t.example"}, {"usingNetworkTime", true}},
-             "  (no record)", shown("t.example", "on"),
-             R"({"beforeSetup":{"recorded":true,"timeServer":"t.example","usingNetworkTime":true}})",
-             "t.example"});
-        row("record of automatic time off only",
-            {kRecord, QVariantMap{{"usingNetworkTime", false}}, "  (no record)",
-             shown("(not recorded)", "off"),
-             R"({"beforeSetup":{"recorded":true,"usingNetworkTime":false}})", "time.apple.com",
-             false});
-        row("record whose server is no UTF-8",
-            {kRecord, plistXml(QVariantMap{{"timeServer", "lab~"}}).replace('~', "\xff"),
-             "  (no record)", "  time server: lab\uFFFD",
-             R"({"beforeSetup":{"recorded":true,"timeServer":"lab\ufffd"}})", "lab\uFFFD"});
-        row("record that is no plist", {kRecord, "timeServer=x"});
-        row("record nested 200,000 deep", {kRecord, nested(200000)});
-        row("record of 9,000 open arrays", {kRecord, nested(9000, true)});
-        row("record unfolding into 2^40 nodes", {kRecord, doublingArrays(40)});
-        // {"timeServer": "lab.example", "usingNetworkTime": false} as libplist writes it in binary.
-        row("binary record",
-            {kRecord,
-             QByteArray::fromHex("62706c6973743030d2010302045a74696d655365727665725b6c61622e657861"
-                                 "6d706c655f10107573696e674e6574776f726b54696d6508080d182437000000"
-                                 "0000000101000000000000000500000000000000000000000000000038"),
-             "  (no record)", shown("lab.example", "off"),
-             R"({"beforeSetup":{"recorded":true,"timeServer":"lab.example","usingNetworkTime":false}})",
-             "lab.example", false});
-        row("last sync with blanks and a sign",
-            {kLastSync, " +1791580058 \n", "  (none recorded)", "  2026-10-09T21:07:38Z",
-             R"({"lastSync":"2026-10-09T21:07:38Z"})"});
-        row("last sync in letters", {kLastSync, "17x\n"});
-        row("last sync at the last second of 9999",
-            {kLastSync, "253402300799", "  (none recorded)", "  9999-12-31T23:59:59Z",
-             R"({"lastSync":"9999-12-31T23:59:59Z"})"});
-        row("last sync a second later", {kLastSync, "253402300800"});
-        row("grant whose job is not loaded",
-            {kGrant, QVariantMap{{"uid", 501}}, "  set the clock: nobody",
-             "  set the clock: user 501 (its job is not loaded)",
-             R"({"withoutPassword":{"setTimeUser":501,"setTimeJobLoaded":false}})"});
-        row("grant whose uid is text", {kGrant, QVariantMap{{"uid", "501"}}});
-        row("grant to uid -1", {kGrant, QVariantMap{{"uid", -1}}});
-        row("grant to an empty integer",
-            {kGrant, plistXml(QVariantMap{{"uid", -1}}).replace("-1", "")});
-        row("log, untrimmed", {kLog, "\t x \nlast", "  (no log yet)", "  \t x \n  last",
-                               R"({"lastLogLines":["\t x ","last"]})", ""});
-        row("log not UTF-8", {kLog, QByteArray("\xC0\xAF\n"), "", "", "{}", ""});
-        row("log of the SNTP client's real lines, and blank lines",
-            {kLog, QByteArray(real).replace("\n", "\n\n"), "  (no log yet)", realText,
-             "{" + lastRun + "," + realJson + "}", ""});
-        row("log with a line that is no UTF-8: its runs, no lines",
-            {kLog, real + "\xff\n", "", "", "{" + lastRun + "}", ""});
-        row("sync job loaded",
-            {SelfTestRoot::kSyncLabel, QVariantMap(), "  (not loaded)",
-             "  state = not running\n  run interval = 900 seconds",
-             R"({"job":{"loaded":true,"state":"not running","runIntervalSeconds":900}})"});
-        row("set-the-clock job loaded", {setTime, QVariantMap()});
-        row("grant whose job is loaded",
-            {setTime, QVariantMap{{kGrant, QVariantMap{{"uid", 501}}}}, "  set the clock: nobody",
-             "  set the clock: user 501",
-             R"({"withoutPassword":{"setTimeUser":501,"setTimeJobLoaded":true}})"});
+        QTest::addColumn<Transcript>("trace");
+        for (const Transcript& t : transcripts("traces.txt"))
+            QTest::newRow(qPrintable(t.name)) << t;
     }
 
     void traces()
     {
-        QFETCH(Trace, trace);
+        QFETCH(Transcript, trace);
         QVERIFY(plant(trace));
-        const QString never = QString(kNever).replace("(could not read)", "192.0.2.9");
-        COMPARE_RUN(m_root->tool({"status"}), QString(never).replace(trace.was, trace.now), "", 0);
+        const QString never = QString(kNever).replace("(could not read)", "192.0.2.9"),
+                      gone = said(trace, "-");
+        COMPARE_RUN(m_root->tool({"status"}),
+                    gone.isEmpty() ? never : QString(never).replace(gone + "\n", trace.out), "", 0);
         const ToolResult r = m_root->tool({"status", "--json"});
         const auto got = nlohmann::json::parse(r.out.toStdString(), nullptr, false);
         QCOMPARE(r.err, "");
         QCOMPARE(r.status, 0);
-        auto patch = nlohmann::json::parse(trace.json.data());
+        const QString json = said(trace, "json");
+        auto patch = nlohmann::json::parse(json.isEmpty() ? "{}" : json.toStdString());
         patch["configuredTimeServer"] = "192.0.2.9";
         QCOMPARE(lines(got), expectedJson(patch, got));
     }
@@ -575,25 +419,28 @@ private slots:
     void removeTraces_data() { traces_data(); }
     void removeTraces()
     {
-        QFETCH(Trace, trace);
+        QFETCH(Transcript, trace);
         QVERIFY(plant(trace));
-        const QString back = trace.server == "time.apple.com"
-                                 ? " (Apple's default).\n"
-                                 : " (what this Mac had before setup).\n";
+        const bool setUp = !trace.other.contains("remove: not set up");
+        const QString said = ::said(trace, "remove"),
+                      server = said.isEmpty() ? "time.apple.com" : said.section(", ", 0, 0),
+                      back = server == "time.apple.com" ? " (Apple's default).\n"
+                                                        : " (what this Mac had before setup).\n";
         COMPARE_RUN(m_root->tool({"remove"}),
-                    trace.server.isEmpty()
-                        ? "Tessavel Veridir is not set up on this Mac. Nothing was changed.\n"
-                        : "Removing Tessavel Veridir\nRemoved. Time server set back to " +
-                              trace.server + back,
+                    setUp ? "Removing Tessavel Veridir\nRemoved. Time server set back to " +
+                                server + back
+                          : "Tessavel Veridir is not set up on this Mac. Nothing was changed.\n",
                     "", 0);
+        const bool automatic = !said.endsWith("automatic time off");
         QCOMPARE(plistText(m_root->read(kSettings)),
-                 trace.server.isEmpty() ? "{timeServer=192.0.2.9,usingNetworkTime=true}"
-                                        : "{timeServer=" + trace.server + ",usingNetworkTime=" +
-                                              (trace.automatic ? "true}" : "false}"));
+                 !setUp ? "{timeServer=192.0.2.9,usingNetworkTime=true}"
+                        : "{timeServer=" + server +
+                              ",usingNetworkTime=" + (automatic ? "true}" : "false}"));
         QCOMPARE(m_root->tool({"status"}).out.section("== configured", 0, 0),
                  kNever.section("== configured", 0, 0));
-        QCOMPARE(ToolHarness::modes({m_root->path(trace.file), m_root->logPath()}),
-                 trace.file == kLog ? "644 644" : "- -");
+        const QString file = planted(trace.other, m_root->path()).keys().value(0, "none");
+        QCOMPARE(ToolHarness::modes({m_root->path(file), m_root->logPath()}),
+                 file == kLog ? "644 644" : "- -");
     }
 
     // status --json without root: the report of a Mac never set up, asRoot false.

@@ -46,34 +46,36 @@ private slots:
     void values_data()
     {
         QTest::addColumn<QString>("vars");
-        // Test root, launchd domain, the two labels, SNTP stand-in, how many variables the jobs
-        // get; "-" for none.
-        QTest::addColumn<QString>("values");
-        QTest::newRow("root reads no test root")
-            << "ROOT=/r SNTP=/s root"
-            << "- system com.tessavel.connect com.tessavel.connect.settime - 0";
-        QTest::newRow("a user in a test root") << "ROOT=/r SNTP=/s"
-                                               << "/r gui/502 com.tessavel.connect.selftest "
-                                                  "com.tessavel.connect.settime.selftest /s 2";
-        QTest::newRow("an empty domain, an empty stand-in")
-            << "ROOT=/r DOMAIN= SNTP="
-            << "/r - com.tessavel.connect.selftest com.tessavel.connect.settime.selftest - 1";
+        QTest::addColumn<QString>("root"); // "" where there is none
+        QTest::addColumn<QString>("domain");
+        QTest::addColumn<QString>("sntp");  // the SNTP stand-in
+        QTest::addColumn<int>("variables"); // how many the jobs get
+        const auto row = [](const char* name, const char* vars, const QString& root,
+                            const QString& domain, const QString& sntp, int variables) {
+            QTest::newRow(name) << QString(vars) << root << domain << sntp << variables;
+        };
+        row("root reads no test root", "ROOT=/r SNTP=/s root", "", "system", "", 0);
+        row("a user in a test root", "ROOT=/r SNTP=/s", "/r", "gui/502", "/s", 2);
+        row("an empty domain, an empty stand-in", "ROOT=/r DOMAIN= SNTP=", "/r", "", "", 1);
     }
 
     void values()
     {
         QFETCH(QString, vars);
-        QFETCH(QString, values);
+        QFETCH(QString, root);
         start(vars);
         const auto text = [](const std::optional<std::string>& s) {
-            return s.value_or("").empty() ? "-" : QString::fromStdString(*s);
+            return QString::fromStdString(s.value_or(""));
         };
-        const auto variables = tool::testEnvironment().value_or(tool::Environment{});
-        QCOMPARE((QStringList{text(tool::kTestRoot), text(tool::kDomain), text(tool::kLabel),
-                              text(tool::kSetTimeLabel), text(tool::kSntpStandIn),
-                              QString::number(variables.size())}),
-                 values.split(' '));
-        QCOMPARE(QString::fromStdString(tool::values().cmd), "discover"); // without a command
+        QTEST(text(tool::kTestRoot), "root");
+        QTEST(QString::fromStdString(tool::kDomain), "domain");
+        QTEST(text(tool::kSntpStandIn), "sntp");
+        QTEST(int(tool::testEnvironment().value_or(tool::Environment{}).size()), "variables");
+        // A test root labels the jobs apart.
+        const QString suffix = root.isEmpty() ? "" : ".selftest";
+        QCOMPARE(QString::fromStdString(tool::kLabel), "com.tessavel.connect" + suffix);
+        QCOMPARE(QString::fromStdString(tool::kSetTimeLabel),
+                 "com.tessavel.connect.settime" + suffix);
     }
 
     // The client's output and error reach the log as one text, through run.
