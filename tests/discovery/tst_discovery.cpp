@@ -71,15 +71,11 @@ class TestDiscovery : public QObject
         return finished.wait(10000) ? finished.at(0).at(0).value<QList<DiscoveredServer>>()
                                     : QList<DiscoveredServer>(1);
     }
-    // A text of cases.txt: each @N stands for spare address N, each <U+XXXX> for that character.
+    // A text of cases.txt: each @N stands for spare address N.
     QString expanded(QString text) const
     {
         for (qsizetype i = spare.size() - 1; i >= 0; --i)
             text.replace("@" + QString::number(i), spare[i]);
-        static const QRegularExpression code("<U\\+([0-9A-F]{4})>");
-        for (auto m = code.match(text); m.hasMatch(); m = code.match(text))
-            text.replace(m.capturedStart(), m.capturedLength(),
-                         QChar(m.captured(1).toUShort(nullptr, 16)));
         return text;
     }
 
@@ -96,33 +92,27 @@ private slots:
     void cases_data()
     {
         QTest::addColumn<Case>("c");
-        QFile file(TV_SOURCE_DIR "/tests/discovery/cases.txt");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QString name;
-        Case c;
-        // The last case ends as another would begin.
-        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n') << "== ";
-        for (const QString& line : lines) {
-            const QString rest = line.mid(2);
-            if (line.startsWith("== ")) {
-                if (!name.isEmpty()) QTest::newRow(qPrintable(name)) << c;
-                name = line.mid(3), c = Case(), c.tool = name.startsWith("tool: ");
-            } else if (line.startsWith('@')) {
+        const QList<Transcript> all = transcripts("../discovery/cases.txt");
+        QVERIFY(!all.isEmpty());
+        for (const Transcript& t : all) {
+            Case c{t.name.startsWith("tool: "),
+                   {},
+                   t.args,
+                   {},
+                   expanded(t.out),
+                   expanded(t.err),
+                   t.status};
+            for (const QString& line : t.other) {
+                if (line.startsWith("< ")) {
+                    c.input = line.mid(3).chopped(1).toUtf8() + '\n';
+                    continue;
+                }
                 const qsizetype json = line.indexOf(' ') + 1, end = line.lastIndexOf('}') + 1;
                 const QString at = line.mid(1, json - 2);
                 c.servers.append({at == "here" ? -1 : at.toInt(), line.mid(json, end - json),
                                   line.mid(end).split(' ', Qt::SkipEmptyParts)});
-            } else if (line.startsWith('$')) {
-                c.args = rest.split(' ', Qt::SkipEmptyParts);
-            } else if (line.startsWith("< ")) {
-                c.input = rest.mid(1).chopped(1).toUtf8() + '\n';
-            } else if (line.startsWith('|')) {
-                c.out += expanded(rest.endsWith('\\') ? rest.chopped(1) : rest + '\n');
-            } else if (line.startsWith("! ")) {
-                c.err += expanded(rest) + '\n';
-            } else if (line.startsWith("exit ")) {
-                c.status = line.mid(5).toInt();
             }
+            QTest::newRow(qPrintable(t.name)) << c;
         }
     }
 

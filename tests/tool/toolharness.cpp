@@ -23,7 +23,7 @@ QList<Transcript> transcripts(const QString& fixtureName)
         if (cases.isEmpty() || line.isEmpty() || line.startsWith('#') || line.startsWith("== "))
             continue;
         Transcript& t = cases.last();
-        if (line.startsWith("$ "))
+        if (line.startsWith('$')) // "$" alone: no arguments
             t.args = rest.split(' ', Qt::SkipEmptyParts);
         else if (line.startsWith('|'))
             t.out += rest.endsWith('\\') ? rest.chopped(1) : rest + '\n';

@@ -22,7 +22,7 @@ inline QByteArray fixture(const QString& name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// A case of a transcript of tests/tool, in the form of tests/discovery/cases.txt: "== what it
+// A case of a transcript (tests/tool/*.txt, tests/discovery/cases.txt): "== what it
 // proves", "$ arguments", "| a line of standard output" ("\" at its end: no line end), "! a line
 // of standard error", "exit N"; every other line of the case is the test's own. <U+XXXX> in any
 // line stands for that character; "#" begins a comment.
