@@ -29,7 +29,7 @@ spawn() {
 
 spawn trayer --edge top --align right --widthtype request --height 28 --SetDockType true
 shot_n=0
-# A screenshot of the whole screen, or with a crop geometry of the top right corner, doubled.
+# A screenshot of the whole screen, or of a part of it (the top right corner, a window), doubled.
 shot() {
   local file
   shot_n=$((shot_n + 1)) && file=$(printf '%s/%02d-%s.png' "$shots" "$shot_n" "$1")
@@ -173,7 +173,8 @@ echo "  the clock's history, opened by the clock panel's History… button: 1 HO
 click "$main" 537 69
 history=$(window "Tessavel Veridir: clock history") || exit 1
 press "$history" Left space
-shot history
+eval "$(xdotool getwindowgeometry --shell "$history")"
+shot history "${WIDTH}x${HEIGHT}+${X}+${Y}"
 tray_menu 1 # "Quit Tessavel Veridir", which closes the open window too
 wait_for ended "$app_pid" || { echo "  the application did not quit"; exit 1; }
 echo "  quit from the menu bar with the window open"
