@@ -10,6 +10,7 @@
 #include "ui/connectwindow.h"
 #include "ui/dialogs.h"
 #include "ui/historywindow.h"
+#include "ui/serverrules.h"
 #include "ui/waitcursor.h"
 
 #include <QApplication>
@@ -57,8 +58,32 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
     watcher->setHistory(history);
     // Before the main window hands the watcher its server: the record reads start, then server.
     watcher->noteEvent(HistoryEventKind::Start, atLogin ? QStringLiteral("at login") : QString());
-    window = new ConnectWindow(watcher);
+    qApp->installEventFilter(this);
+    connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::onStateChanged);
+    connect(watcher, &ClockWatcher::wantsOsSync, this, [] { Engine::syncNowWithoutPassword(); });
+    connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::putAway);
 
+    QSettings settings;
+    const bool watch = settings.value(QStringLiteral("menuBar/watch"), false).toBool();
+    setWatching(watch);
+    const QString afterMove = QStringLiteral("menuBar/startAtLoginAfterMove");
+    if (settings.value(afterMove, false).toBool()) {
+        settings.remove(afterMove);
+        if (watch && AppMove::inApplications()) registerLoginItem();
+    }
+
+    if (!(atLogin && watch))
+        showWindow(true);
+    else
+        followSetUpServer(*watcher); // as the main window would, without its cost in the menu bar
+    if (watcher->state == ClockState::Wrong) bringUp(alertWindow());
+}
+
+ConnectWindow* ClientApp::mainWindow()
+{
+    // Built when first shown or asked for: a start at login keeps watch in the menu bar alone.
+    if (window) return window;
+    window = new ConnectWindow(watcher);
     connect(window, &ConnectWindow::watchingToggled, this, [this](bool on) {
         setWatching(on);
         if (on && !isLoginItemRegistered()) offerStartAtLogin();
@@ -66,28 +91,14 @@ ClientApp::ClientApp(bool atLogin, QObject* parent) : QObject(parent)
     connect(window, &ConnectWindow::startAtLoginToggled, this,
             [this](bool on) { setStartAtLogin(on, false); });
     connect(window, &ConnectWindow::closedToMenuBar, this, &ClientApp::tidyDock);
-    qApp->installEventFilter(this);
-    connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::onStateChanged);
-    connect(watcher, &ClockWatcher::wantsOsSync, this, [] { Engine::syncNowWithoutPassword(); });
     connect(window, &ConnectWindow::alertRequested, this, &ClientApp::showAlert);
     connect(window, &ConnectWindow::historyRequested, this, &ClientApp::showHistory);
-    connect(watcher, &ClockWatcher::stateChanged, this, &ClientApp::putAway);
-
-    QSettings settings;
-    const bool watch = settings.value(QStringLiteral("menuBar/watch"), false).toBool();
     window->setCanStartAtLogin(AppMove::inApplications());
-    window->setWatching(watch);
-    setWatching(watch);
-
-    const QString afterMove = QStringLiteral("menuBar/startAtLoginAfterMove");
-    if (settings.value(afterMove, false).toBool()) {
-        settings.remove(afterMove);
-        if (watch && AppMove::inApplications()) registerLoginItem();
-    }
-    window->setStartAtLogin(watch && isLoginItemRegistered());
-
-    if (!(atLogin && watch)) showWindow(true);
-    if (watcher->state == ClockState::Wrong) bringUp(alertWindow());
+    window->setWatching(watching);
+    window->closesToMenuBar = watching;
+    window->setStartAtLogin(watching && isLoginItemRegistered());
+    window->setAlertPutAway(watcher->state == ClockState::Wrong && !alertShown());
+    return window;
 }
 
 ClientApp::~ClientApp()
@@ -106,10 +117,10 @@ AlertWindow* ClientApp::alertWindow()
     alert = new AlertWindow(watcher);
     connect(alert, &AlertWindow::setClockRequested, this, &ClientApp::setClock);
     connect(alert, &AlertWindow::syncNowRequested, this,
-            [this] { window->syncNowFrom(QStringLiteral("from the alert")); });
+            [this] { mainWindow()->syncNowFrom(QStringLiteral("from the alert")); });
     connect(alert, &AlertWindow::searchRequested, this, [this] {
         alert->hide();
-        bringUp(window);
+        bringUp(mainWindow());
         window->startScan();
     });
     connect(alert, &AlertWindow::shownOrPutAway, this, &ClientApp::putAway);
@@ -182,14 +193,14 @@ void ClientApp::setWatching(bool on)
     watching = on;
     QSettings().setValue(QStringLiteral("menuBar/watch"), on);
     QApplication::setQuitOnLastWindowClosed(!on);
-    window->closesToMenuBar = on;
+    if (window) window->closesToMenuBar = on;
     watcher->setReporting(on);
     if (on && !tray) {
         tray = new ClientTray(watcher, this, menuBarTakesWideItems());
         connect(tray, &ClientTray::openRequested, this, [this] { showWindow(true); });
         connect(tray, &ClientTray::alertRequested, this, &ClientApp::showAlert);
         connect(tray, &ClientTray::syncNowRequested, this,
-                [this] { window->syncNowFrom(QStringLiteral("from the menu bar")); });
+                [this] { mainWindow()->syncNowFrom(QStringLiteral("from the menu bar")); });
         connect(tray, &ClientTray::quitRequested, qApp, &QCoreApplication::quit);
     }
     if (!on) {
@@ -198,14 +209,14 @@ void ClientApp::setWatching(bool on)
         // Starting at login only makes sense while keeping watch.
         if (was) {
             unregisterLoginItem();
-            window->setStartAtLogin(false);
+            if (window) window->setStartAtLogin(false);
         }
     }
 }
 
 void ClientApp::showWindow(bool withAlert)
 {
-    bringUp(window);
+    bringUp(mainWindow());
     if (withAlert && watcher->state == ClockState::Wrong && !alertShown()) bringUp(alertWindow());
 }
 
@@ -236,14 +247,14 @@ void ClientApp::onStateChanged(ClockState state)
 
 void ClientApp::putAway()
 {
-    window->setAlertPutAway(watcher->state == ClockState::Wrong && !alertShown());
+    if (window) window->setAlertPutAway(watcher->state == ClockState::Wrong && !alertShown());
     tidyDock();
 }
 
 void ClientApp::tidyDock()
 {
     // Without watching the icon stays: closing the main window then quits.
-    if (watching && !window->isVisible() && !alertShown() &&
+    if (watching && !(window && window->isVisible()) && !alertShown() &&
         !(historyView && historyView->isVisible()))
         setDockIconVisible(false);
 }
@@ -265,6 +276,6 @@ void ClientApp::setClock(const QDateTime& time, bool dontAskAgain)
 bool ClientApp::eventFilter(QObject* watched, QEvent* event)
 {
     // Quitting must really close the windows, not hide them to the menu bar.
-    if (watched == qApp && event->type() == QEvent::Quit) window->closesToMenuBar = false;
+    if (watched == qApp && event->type() == QEvent::Quit && window) window->closesToMenuBar = false;
     return QObject::eventFilter(watched, event);
 }

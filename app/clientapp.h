@@ -53,7 +53,8 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // For tests.
-    ConnectWindow* mainWindow() const { return window; }
+    ConnectWindow* mainWindow(); // built on first call
+    bool mainWindowBuilt() const { return window; }
     AlertWindow* alertWindow(); // built on first call
     ClientTray* menuBarItem() const { return tray; }
     HistoryWindow* historyWindow() const { return historyView; }

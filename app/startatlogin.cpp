@@ -44,7 +44,7 @@ void ClientApp::offerStartAtLogin()
         inPlace ? QStringLiteral("Veridir then comes back in the menu bar by itself each time "
                                  "you log in to this computer.")
                 : movingWords();
-    if (ask(window, QStringLiteral("Start Veridir at login?"), informative,
+    if (ask(mainWindow(), QStringLiteral("Start Veridir at login?"), informative,
             inPlace ? QStringLiteral("Start at Login") : QStringLiteral("Move to Applications")))
         setStartAtLogin(true, true);
 }
@@ -53,25 +53,25 @@ void ClientApp::setStartAtLogin(bool on, bool alreadyAsked)
 {
     if (!on) {
         unregisterLoginItem();
-        window->setStartAtLogin(false);
+        mainWindow()->setStartAtLogin(false);
         return;
     }
     if (AppMove::inApplications()) {
         // The system may hold a registration back: show what it says now.
         registerLoginItem();
-        window->setStartAtLogin(isLoginItemRegistered());
+        mainWindow()->setStartAtLogin(isLoginItemRegistered());
         return;
     }
-    if (!alreadyAsked && !ask(window, QStringLiteral("Move Veridir to Applications?"),
+    if (!alreadyAsked && !ask(mainWindow(), QStringLiteral("Move Veridir to Applications?"),
                               movingWords(), QStringLiteral("Move to Applications"))) {
-        window->setStartAtLogin(false);
+        mainWindow()->setStartAtLogin(false);
         return;
     }
     QString error;
     const QString moved = waiting([&] { return AppMove::copyToApplications(&error); });
     if (moved.isEmpty()) {
-        window->setStartAtLogin(false);
-        Dialogs::inform(window, QMessageBox::Warning, error);
+        mainWindow()->setStartAtLogin(false);
+        Dialogs::inform(mainWindow(), QMessageBox::Warning, error);
         return;
     }
     // The new copy finishes the registration when it starts.

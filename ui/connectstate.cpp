@@ -9,7 +9,6 @@
 #include "ui/serverrules.h"
 
 #include "clock/clockwatcher.h"
-#include "discovery/app/displayname.h"
 #include "engine/engine.h"
 #include "inst/inst.h"
 
@@ -102,18 +101,12 @@ void ConnectWindow::refreshCurrent()
     const QString current = setup.server;
     servers->setCurrentAddress(current);
     hasBeforeSetup = setup.hasBeforeSetup;
+    const SavedServer saved = savedServer(current);
     QString name = servers->nameOf(current);
-    bool steady = false;
-    if (!current.isEmpty()) {
-        const QSettings settings;
-        if (settings.value(QStringLiteral("server/address")).toString() == current) {
-            if (name.isEmpty())
-                name = displayName(settings.value(QStringLiteral("server/name")).toString());
-            steady = settings.value(QStringLiteral("server/steady"), false).toBool();
-        }
-        for (const DiscoveredServer& s : servers->servers())
-            if (s.address == current) steady = s.steady;
-    }
+    if (name.isEmpty()) name = saved.name;
+    bool steady = saved.steady;
+    for (const DiscoveredServer& s : servers->servers())
+        if (!current.isEmpty() && s.address == current) steady = s.steady;
     watcher->setServer(current, name);
     watcher->serverSteady = steady;
     emit watcher->changed();

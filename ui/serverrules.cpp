@@ -2,6 +2,10 @@
 
 #include "clock/clockwatcher.h"
 #include "contract/contract.h"
+#include "discovery/app/displayname.h"
+#include "engine/engine.h"
+
+#include <QSettings>
 
 QString serverStatusWord(const DiscoveredServer& s, const QString& currentAddress,
                          InstChip::Tone* tone)
@@ -85,4 +89,22 @@ QString syncIntervalText()
 QString platformDefaultTimeServer()
 {
     return QStringLiteral("Apple's time server (%1)").arg(contract::kPlatformDefaultTimeServer);
+}
+
+SavedServer savedServer(const QString& address)
+{
+    const QSettings settings;
+    if (address.isEmpty() || settings.value(QStringLiteral("server/address")).toString() != address)
+        return {};
+    return {displayName(settings.value(QStringLiteral("server/name")).toString()),
+            settings.value(QStringLiteral("server/steady"), false).toBool()};
+}
+
+void followSetUpServer(ClockWatcher& watcher)
+{
+    const QString current = Engine::currentSetup().server;
+    const SavedServer saved = savedServer(current);
+    watcher.setServer(current, saved.name);
+    watcher.serverSteady = saved.steady;
+    emit watcher.changed();
 }

@@ -31,3 +31,14 @@ bool canSyncNow(const ClockWatcher& watcher);
 QString syncNowTooltip(const ClockWatcher& watcher);
 // Why it cannot be used now, for those who cannot see it greyed out; empty while it can.
 QString syncNowHeldBack(const ClockWatcher& watcher);
+// What the user's settings remember of the server at address: its name as it last came from the
+// network, and whether it was steady; nothing for another address.
+struct SavedServer
+{
+    QString name;
+    bool steady = false;
+};
+SavedServer savedServer(const QString& address);
+// Hands the watcher the server this computer is set up with, by its remembered name: what the
+// main window does as it is made, for a start without the window.
+void followSetUpServer(ClockWatcher& watcher);

@@ -1,5 +1,7 @@
 #include "app/clientapp.h"
 #include "app/platform/platform.h"
+#include "clock/clockwatcher.h"
+#include "engine/enginepaths.h"
 #include "engine/enginetesting.h"
 #include "tests/ui/uitest.h"
 #include "ui/alertwindow.h"
@@ -148,7 +150,20 @@ private slots:
         QFETCH(bool, windowShown);
         QSettings().setValue("menuBar/watch", watch);
         QVERIFY(registerLoginItem());
+        // Set up with 192.0.2.9, which was last heard of as "Lab".
+        QDir().mkpath(QFileInfo(Engine::Paths::jobPlist()).path());
+        QFile job(Engine::Paths::jobPlist());
+        QVERIFY(job.open(QIODevice::WriteOnly));
+        job.write("<plist><dict><key>ProgramArguments</key><array><string>--server</string>"
+                  "<string>192.0.2.9</string></array></dict></plist>\n");
+        job.close();
+        QSettings().setValue("server/address", "192.0.2.9");
+        QSettings().setValue("server/name", "Lab");
         ClientApp app(atLogin);
+        // The menu bar alone builds no window, and follows the set-up server all the same.
+        QCOMPARE(app.mainWindowBuilt(), windowShown);
+        const ClockWatcher* watcher = app.findChild<ClockWatcher*>();
+        QCOMPARE(watcher->serverAddressText + " " + watcher->serverName, QString("192.0.2.9 Lab"));
         QCOMPARE(app.mainWindow()->isVisible(), windowShown);
         QCOMPARE(app.menuBarItem() != nullptr, watch);
 

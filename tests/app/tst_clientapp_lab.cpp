@@ -48,7 +48,7 @@ private slots:
         const auto app = start(true, kHourAhead, 2);
         auto* watcher = app->findChild<ClockWatcher*>();
         QVERIFY(app->alertWindow()->isVisible());
-        QVERIFY(!app->mainWindow()->isVisible());
+        QVERIFY(!app->mainWindowBuilt());
         watcher->forgetLastSync();
         QVERIFY(!app->alertWindow()->isVisible());
 
