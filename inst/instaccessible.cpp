@@ -212,6 +212,12 @@ void announceText(QWidget* widget, const QString& before, const QString& after)
     send(&event);
 }
 
+void setTabOrder(const QList<QWidget*>& order)
+{
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 void send(QAccessibleEvent* event)
 {
     if (noticeListener)

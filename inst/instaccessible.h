@@ -3,6 +3,7 @@
 // that Qt knows nothing of, and change notices that do not chatter.
 
 #include <QAccessible>
+#include <QList>
 
 class QWidget;
 
@@ -24,6 +25,9 @@ bool heard(const QWidget* widget);
 void announce(QWidget* widget, QAccessible::Event what);
 // The same for a widget whose value is read as text: the words before and after.
 void announceText(QWidget* widget, const QString& before, const QString& after);
+
+// Tab walks the widgets in this order, as the window reads; Backtab the other way.
+void setTabOrder(const QList<QWidget*>& order);
 
 // Every notice of the toolkit goes out here: to Qt's screen-reader bridge, or to a listener
 // set in its place (a test's recorder; null gives Qt back).

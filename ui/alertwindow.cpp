@@ -198,10 +198,7 @@ void AlertWindow::buildWidgets()
     ways->addStretch(1);
 
     // Tab from the entry to the set button, then to the other ways out, as they read.
-    const QList<QWidget*> order{dateEditor, timeEditor,   setButton,
-                                dontAskBox, searchButton, actionButton};
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    Inst::setTabOrder({dateEditor, timeEditor, setButton, dontAskBox, searchButton, actionButton});
 }
 
 void AlertWindow::refresh()

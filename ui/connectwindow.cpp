@@ -10,6 +10,7 @@
 
 #include "clock/clockwatcher.h"
 #include "inst/inst.h"
+#include "inst/instaccessible.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -196,8 +197,7 @@ void ConnectWindow::orderTabs()
         if (w->focusPolicy() & Qt::TabFocus) order << w;
     order << servers->searchButton() << servers->table() << alertLine << watchToggle << loginToggle
           << manualButton << removeButton << syncButton << setupButton;
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    Inst::setTabOrder(order);
 }
 
 void ConnectWindow::keyPressEvent(QKeyEvent* event)
