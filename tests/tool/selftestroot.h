@@ -51,7 +51,7 @@ public:
     {
         return waitFor([&] { return finishedRuns(label) >= 1; });
     }
-    // Boots out every job of this root; false when one had to be killed or a process is left.
+    // Boots out every job of this root; false when bootout left one or a process is left.
     bool bootOutAll() const;
 
 private:

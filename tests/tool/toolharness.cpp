@@ -139,14 +139,10 @@ bool SelfTestRoot::bootOutAll() const
     bool clean = true;
     for (QDirIterator it(path("launchd"), {"*.job"}, QDir::Files, QDirIterator::Subdirectories);
          it.hasNext();) {
-        QFile record(it.next());
+        const QString record = it.next();
         launchctl({"bootout", domain() + "/" + QFileInfo(record).completeBaseName()});
-        // Not stopped by bootout: end its supervisor by hand, and say so.
-        for (clean = clean && !record.open(QIODevice::ReadOnly);
-             record.isOpen() && !record.atEnd();)
-            if (const QByteArray line = record.readLine(); line.startsWith("supervisor = "))
-                ::kill(line.mid(13).toInt(), SIGKILL);
-        record.remove();
+        // Not stopped by bootout: its supervisor ends when its record goes; say so.
+        clean = clean && !QFile::remove(record);
     }
     // Then any process left whose command line names the root, zombies aside.
     QList<int> left;
@@ -167,31 +163,6 @@ bool SelfTestRoot::bootOutAll() const
     return clean && left.isEmpty();
 }
 
-static QString element(const QVariant& v)
-{
-    QString body;
-    const QVariantMap map = v.toMap();
-    for (auto it = map.begin(); it != map.end(); ++it)
-        body += "<key>" + it.key().toHtmlEscaped() + "</key>" + element(it.value());
-    if (v.typeId() == QMetaType::QVariantMap) return "<dict>" + body + "</dict>";
-    for (const QVariant& item : v.toList()) // empty for all but lists
-        body += element(item);
-    const int type = v.typeId();
-    if (type == QMetaType::QVariantList || type == QMetaType::QStringList)
-        return "<array>" + body + "</array>";
-    if (type == QMetaType::Bool) return v.toBool() ? "<true/>" : "<false/>";
-    if (type == QMetaType::Int || type == QMetaType::UInt || type == QMetaType::LongLong)
-        return "<integer>" + v.toString() + "</integer>";
-    return "<string>" + v.toString().toHtmlEscaped() + "</string>";
-}
-
-QByteArray plistXml(const QVariant& value)
-{
-    if (value.typeId() == QMetaType::QByteArray) return value.toByteArray(); // as it is
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" +
-           element(value).toUtf8() + "</plist>\n";
-}
-
 QString plistText(const QByteArray& xml)
 {
     QString t = QString::fromUtf8(xml)
@@ -208,4 +179,21 @@ QString plistText(const QByteArray& xml)
         .replace(",}", "}")
         .replace(",]", "]");
     return t.trimmed().chopped(t.trimmed().endsWith(',') ? 1 : 0);
+}
+
+QByteArray plistXml(const QString& text)
+{
+    const QString scalar = "(?<=[\\[,>])(%1)(?=[,}\\]])";
+    QString xml = text.toHtmlEscaped();
+    xml.replace(QRegularExpression("([^{}\\[\\],=]+)="), "<key>\\1</key>")
+        .replace(QRegularExpression(scalar.arg("true|false")), "<\\1/>")
+        .replace(QRegularExpression(scalar.arg("-?\\d+")), "<integer>\\1</integer>")
+        .replace(QRegularExpression(scalar.arg("[^{}\\[\\],<>]+")), "<string>\\1</string>")
+        .replace("{", "<dict>")
+        .replace("}", "</dict>")
+        .replace("[", "<array>")
+        .replace("]", "</array>")
+        .remove(',');
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + xml.toUtf8() +
+           "</plist>\n";
 }

@@ -9,11 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// XML property lists for tests, independently of the library the tool writes them with: dict
-// (QVariantMap), array, string, integer and bool; bytes are taken as they are.
-QByteArray plistXml(const QVariant& value);
 // A plist on one line, in the file's order: {Label=x,Args=[a,b],RunAtLoad=true}; "" for none.
 QString plistText(const QByteArray& xml);
+// The XML of a plist written so, independently of the library the tool writes them with: true,
+// false and whole numbers typed so, every other word a string.
+QByteArray plistXml(const QString& text);
 
 // A file of tests/tool: a usage text, a log the sync job wrote in the lab, a whole report.
 inline QByteArray fixture(const QString& name)
