@@ -1,10 +1,9 @@
 // The engine end to end: Engine::run through the osascript stand-in to a recording tool, then
-// the setup and the password-free paths against the real tool in self-test mode, and what these
-// lean on in the stand-ins. Built with the tool in the bundle, and without (found on the path).
+// the setup and the password-free paths against the real tool in self-test mode. Built with the
+// tool in the bundle, and without (found on the path).
 #include "engine/engine.h"
 #include "engine/enginetesting.h"
 #include "tests/tool/selftestroot.h"
-#include "tests/tool/toolharness.h"
 
 #include "contract/plistread.h"
 
@@ -36,7 +35,9 @@ class TestEngine : public QObject
     L recorded() const { return QString::fromUtf8(m_root.read("args")).chopped(1).split(QChar(0)); }
     static void recordTool(const QByteArray& o, const QByteArray& e, const char* x)
     {
-        qputenv("TV_RECORD_OUT", o), qputenv("TV_RECORD_ERR", e), qputenv("TV_RECORD_EXIT", x);
+        qputenv("TV_RECORD_OUT", o);
+        qputenv("TV_RECORD_ERR", e);
+        qputenv("TV_RECORD_EXIT", x);
     }
     // The clock as the tool set it: m_t moved by s seconds, in whole seconds of UTC.
     QByteArray setTo(int s) const
@@ -62,12 +63,12 @@ private slots:
             qputenv(qPrintable(k), env.value(k).toUtf8());
         // This Mac's settings before setup, where the self-test systemsetup keeps them.
         QVERIFY(m_root.plant("system-time-settings.plist",
-                             "<plist><dict><key>timeServer</key><string>a.example</string>"
-                             "<key>usingNetworkTime</key><true/></dict></plist>"));
+                             plistXml("{timeServer=a.example,usingNetworkTime=true}")));
     }
     void init()
     {
-        qunsetenv("TESSAVEL_OSASCRIPT_CANCEL"), recordTool("", "", "0");
+        qunsetenv("TESSAVEL_OSASCRIPT_CANCEL");
+        recordTool("", "", "0");
         qputenv("TV_RECORD_FILE", m_root.path("args").toUtf8()); // real-tool tests unset it
     }
 
@@ -115,15 +116,6 @@ private slots:
         QCOMPARE(Engine::setClock(QDateTime::currentDateTimeUtc(), false, &error), o.set);
         QCOMPARE(error, o.setError);
         QCOMPARE(Engine::setClock(QDateTime::currentDateTimeUtc(), false), o.set);
-    }
-
-    // The osascript stand-in takes only the statement form Engine::run builds. What the engine
-    // leans on in the launchd stand-in, the tests against the real tool use.
-    void standIns()
-    {
-        const QString form = "do shell script \"true\" with prompt \"p\"";
-        for (const QString& s : {form, form + " with administrator privileges and"})
-            QCOMPARE(QProcess::execute(TV_OSASCRIPT, {"-e", s}), 1);
     }
 
     // Set up through the administrator step, a sync asked for without a password, removed.
@@ -201,19 +193,16 @@ private slots:
     // "--server", trimmed.
     void serverInJob()
     {
-        contract::Plist job(plist_new_dict());
-        plist_t args = plist_new_array();
-        for (const char* a : {"/x", "--server", " 192.0.2.9\n"})
-            plist_array_append_item(args, plist_new_string(a));
-        plist_dict_set_item(job.get(), "ProgramArguments", args);
-        for (const auto write : {plist_to_xml, plist_to_bin}) {
-            char* bytes = nullptr;
-            uint32_t length = 0;
-            write(job.get(), &bytes, &length);
-            QVERIFY(m_root.plant(m_root.jobPlist(), QByteArray(bytes, length)));
-            free(bytes);
+        const QByteArray xml = plistXml("{ProgramArguments=[/x,--server, 192.0.2.9 ]}");
+        const contract::Plist job = contract::parsePlistDict(xml.toStdString());
+        char* binary = nullptr;
+        uint32_t length = 0;
+        plist_to_bin(job.get(), &binary, &length);
+        for (const QByteArray& bytes : {xml, QByteArray(binary, length)}) {
+            QVERIFY(m_root.plant(m_root.jobPlist(), bytes));
             QCOMPARE(Engine::currentSetup().server, "192.0.2.9");
         }
+        free(binary);
     }
 };
 
