@@ -312,7 +312,7 @@ private slots:
 
     // The record of the Mac's own settings is made at the first setup only, and not at the next
     // when they could not be read then (by then they are the setup's own); the installed copy
-    // re-installs itself.
+    // re-installs itself, with the new server.
     void reinstall_data()
     {
         QTest::addColumn<QString>("record");
@@ -336,6 +336,7 @@ private slots:
         QCOMPARE(plistText(m_root->read(kRecord)), record);
         QCOMPARE(plistText(m_root->read(kSettings)),
                  "{timeServer=192.0.2.4,usingNetworkTime=true}");
+        QVERIFY(plistText(m_root->read(m_root->jobPlist())).contains(",--server,192.0.2.4],"));
     }
 
     // One trace of a setup as status and status --json show it: the cases of traces.txt.
