@@ -93,18 +93,15 @@ private slots:
         auto* clock = w.findChild<QTimeEdit*>();
         auto* box = w.findChild<QCheckBox*>();
         QPushButton* set = w.findChildren<QPushButton*>().first();
-        const auto face = [set] { return set->grab().toImage().pixelColor(4, set->height() / 2); };
         QCOMPARE(date->minimumDate(), QDate(2023, 11, 15)); // the last sync's local date
         const QString dir = root.path() + "/Library/Application Support/Tessavel Veridir";
         for (bool grant : {false, true}) {
             w.show(); // filled from the last sync each time
             QCOMPARE(date->text() + ' ' + clock->text(), "2023-11-15 04:43:20");
             set->click(); // the last sync's own second, though the sync came half way into it
-            const QColor enabledFace = face();
             clock->setTime(QTime(4, 43, 19));
-            QVERIFY(!set->isEnabled()); // a second earlier, and it looks it
-            QVERIFY(face() != enabledFace);
-            emit watcher->changed(); // a refresh keeps what was typed
+            QVERIFY(!set->isEnabled()); // a second earlier
+            emit watcher->changed();    // a refresh keeps what was typed
             QCOMPARE(clock->time(), QTime(4, 43, 19));
             QCOMPARE(box->isChecked(), grant); // shown as it stands
             box->setChecked(true);             // the program's change is no click

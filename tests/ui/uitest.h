@@ -52,19 +52,13 @@ inline QList<Dialogs::Seen>& boxesSeen()
     return seen;
 }
 
-// What a box shows, field by field: title, text, informative text, buttons, default, escape.
-inline QStringList fields(const Dialogs::Seen& s)
-{
-    return {s.title, s.text, s.informative, s.buttons.join(", "), s.defaultButton, s.escapeButton};
-}
-
 // Answers the next box with this button (an input also with this text). The box joins
-// boxesSeen(), and seen as one line of its fields.
+// boxesSeen(), and its text seen.
 inline void answerNext(QStringList* seen, const QString& button, const QString& text = {})
 {
     Dialogs::answerNext([=](const Dialogs::Seen& s) {
         boxesSeen() << s;
-        if (seen) *seen << fields(s).join(" | ");
+        if (seen) *seen << s.text;
         return Dialogs::Answer{button, text};
     });
 }
