@@ -94,8 +94,9 @@ private slots:
         if (copyThere) // the old copy, in the Trash or still in place
             QCOMPARE(tree(before == Kept ? destination : tmp.filePath("trashed")),
                      QStringList{program + "=old"});
-        // A locked folder keeps even the emptied staging folder.
-        if (before != Locked) QVERIFY(!QFileInfo::exists(destination + ".arriving"));
+        // Nothing of the staging copy stays; a locked folder keeps only the emptied folder.
+        QCOMPARE(tree(destination + ".arriving"), QStringList());
+        QCOMPARE(QFileInfo::exists(destination + ".arriving"), before == Locked);
     }
 };
 
