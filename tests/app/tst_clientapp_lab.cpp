@@ -67,7 +67,7 @@ private slots:
         for (QTimer* t : app->findChild<ClockWatcher*>()->findChildren<QTimer*>())
             if (t->interval() == 10'000) t->stop();
         QTRY_COMPARE(contents(kLabDir + "/requests").count('\n'), 1);
-        answerNext(nullptr, "OK"); // a refusal's warning must not hold the test up
+        answerNext("OK"); // a refusal's warning must not hold the test up
         const QDateTime now = QDateTime::currentDateTimeUtc();
         app->setClock(now, false);
         // The tool got it through the password step; in self-test mode it only writes it down.

@@ -281,6 +281,23 @@ private slots:
                  step == Step::Sync ? QStringList{"from the main window"} : QStringList{});
     }
 
+    // Nothing is drawn while hidden, and the window reads the clock's state as it shows.
+    void hiddenWindowCatchesUpAsItShows()
+    {
+        Window t;
+        t.w.show();
+        t.w.hide();
+        const InstStatus* chips = t.w.clockPanel()->statusChips();
+        const QString before = chips->text();
+        t.watcher->lastSyncUtcMs = t.time.utc + 60'000;
+        t.watcher->state = ClockState::Wrong;
+        emit t.watcher->changed();
+        QCoreApplication::processEvents();
+        QCOMPARE(chips->text(), before);
+        t.w.show();
+        QCOMPARE(chips->text(), "Clock wrong - Earlier than its last sync");
+    }
+
     void typedAddress_data()
     {
         QTest::addColumn<QString>("typed");

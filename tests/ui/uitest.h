@@ -52,20 +52,14 @@ inline QList<Dialogs::Seen>& boxesSeen()
     return seen;
 }
 
-// Answers the next box with this button (an input also with this text). The box joins
-// boxesSeen(), and its text seen.
-inline void answerNext(QStringList* seen, const QString& button, const QString& text = {})
+// Answers the next box with this button (an input also with this text); the box joins
+// boxesSeen().
+inline void answerNext(const QString& button, const QString& text = {})
 {
     Dialogs::answerNext([=](const Dialogs::Seen& s) {
         boxesSeen() << s;
-        if (seen) *seen << s.text;
         return Dialogs::Answer{button, text};
     });
-}
-
-inline void answerNext(const QString& button, const QString& text = {})
-{
-    answerNext(nullptr, button, text);
 }
 
 // Answers that a failed row, or a step that asked less, left unused.
