@@ -51,27 +51,28 @@ void ClientApp::offerStartAtLogin()
 
 void ClientApp::setStartAtLogin(bool on, bool alreadyAsked)
 {
+    ConnectWindow* owner = mainWindow(); // its switch shows the outcome
     if (!on) {
         unregisterLoginItem();
-        mainWindow()->setStartAtLogin(false);
+        owner->setStartAtLogin(false);
         return;
     }
     if (AppMove::inApplications()) {
         // The system may hold a registration back: show what it says now.
         registerLoginItem();
-        mainWindow()->setStartAtLogin(isLoginItemRegistered());
+        owner->setStartAtLogin(isLoginItemRegistered());
         return;
     }
-    if (!alreadyAsked && !ask(mainWindow(), QStringLiteral("Move Veridir to Applications?"),
-                              movingWords(), QStringLiteral("Move to Applications"))) {
-        mainWindow()->setStartAtLogin(false);
+    if (!alreadyAsked && !ask(owner, QStringLiteral("Move Veridir to Applications?"), movingWords(),
+                              QStringLiteral("Move to Applications"))) {
+        owner->setStartAtLogin(false);
         return;
     }
     QString error;
     const QString moved = waiting([&] { return AppMove::copyToApplications(&error); });
     if (moved.isEmpty()) {
-        mainWindow()->setStartAtLogin(false);
-        Dialogs::inform(mainWindow(), QMessageBox::Warning, error);
+        owner->setStartAtLogin(false);
+        Dialogs::inform(owner, QMessageBox::Warning, error);
         return;
     }
     // The new copy finishes the registration when it starts.

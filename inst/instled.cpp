@@ -134,11 +134,16 @@ namespace {
 constexpr int kPhases = 64;
 } // namespace
 
+int InstLed::marginPixels(double ratio) const
+{
+    // Room for the glow of the outer segments.
+    return int(std::ceil(strokeWidth() / 2 * ratio)) + 1;
+}
+
 QRectF InstLed::pictureRect(QChar c, double x, double ratio, int* phase) const
 {
-    // The margin holds the glow of the outer segments.
     const double s = strokeWidth();
-    const int margin = int(std::ceil(s / 2 * ratio)) + 1;
+    const int margin = marginPixels(ratio);
     const qint64 at = std::llround((x + s / 2) * ratio * kPhases);
     const qint64 whole = at >= 0 ? at / kPhases : (at - kPhases + 1) / kPhases;
     if (phase) *phase = int(at - whole * kPhases);
@@ -158,8 +163,7 @@ const QPixmap& InstLed::picture(QChar c, int phase, const QColor& lit, double ra
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    const int margin = int(std::ceil(strokeWidth() / 2 * ratio)) + 1;
-    p.translate((margin + double(phase) / kPhases) / ratio, strokeWidth() / 2);
+    p.translate((marginPixels(ratio) + double(phase) / kPhases) / ratio, strokeWidth() / 2);
     paintGlyph(p, c, lit, m_dim ? 0.3 : 1.0);
     p.end();
     return *m_pictures.insert(key, pixmap);

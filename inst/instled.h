@@ -44,6 +44,8 @@ private:
     double advance(QChar c) const;
     // Left edge of each character's cell, in the widget's coordinates.
     QList<double> cellLefts(const QString& text) const;
+    // Device pixels a picture keeps left of its cell.
+    int marginPixels(double ratio) const;
     // Where the picture of a character whose cell starts at x lands, for this device ratio,
     // on a whole device pixel; phase is what the cell starts past it.
     QRectF pictureRect(QChar c, double x, double ratio, int* phase = nullptr) const;

@@ -44,7 +44,7 @@ QColor lampColor(ClockState state, bool darkBar)
 
 QColor lampWordsColor(bool darkBar)
 {
-    return darkBar ? QColor(0xFF, 0x45, 0x3A) : QColor(0xC8, 0x28, 0x1E);
+    return darkBar ? Inst::alarm().red : QColor(0xC8, 0x28, 0x1E);
 }
 
 QString stateWords(ClockState state)

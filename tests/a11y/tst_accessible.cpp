@@ -25,6 +25,12 @@ const QHash<QAccessible::Role, QString> kRoles{{QAccessible::StaticText, u"text"
                                                {QAccessible::Graphic, u"graphic"_s},
                                                {QAccessible::RadioButton, u"radio"_s}};
 
+// A row of three texts.
+void row(const char* name, const QString& first, const QString& second, const QString& third)
+{
+    QTest::newRow(name) << first << second << third;
+}
+
 QString text(QWidget* w, QAccessible::Text which)
 {
     return QAccessible::queryAccessibleInterface(w)->text(which);
@@ -130,11 +136,6 @@ private slots:
         QTest::addColumn<QString>("figure");
         QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("words");
-        const auto row = [](const char* name, const char* figure, const char* unit,
-                            const char* words) {
-            QTest::newRow(name) << QString::fromUtf8(figure) << QString::fromUtf8(unit)
-                                << QString::fromUtf8(words);
-        };
         row("part of a second in milliseconds, one is singular", "0.001", "s", "1 millisecond");
         row("from a second on, the fraction kept", "1.500", "s", "1.5 seconds");
         row("whole seconds lose the point", "2.000", "s", "2 seconds");
@@ -158,11 +159,6 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("read");
-        const auto row = [](const char* name, const char* kind, const char* steps,
-                            const char* read) {
-            QTest::newRow(name) << QString::fromUtf8(kind) << QString::fromUtf8(steps)
-                                << QString::fromUtf8(read);
-        };
         row("readout idle", "readout", "idle:-.---",
             "text 'Server heard' = 'not measured yet' text 'not measured yet'");
         row("readout in words", "readout", "value:no answer",

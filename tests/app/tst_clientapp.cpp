@@ -147,12 +147,7 @@ private slots:
         QSettings().setValue("menuBar/watch", watch);
         QVERIFY(registerLoginItem());
         // Set up with 192.0.2.9, which was last heard of as "Lab".
-        QDir().mkpath(QFileInfo(Engine::Paths::jobPlist()).path());
-        QFile job(Engine::Paths::jobPlist());
-        QVERIFY(job.open(QIODevice::WriteOnly));
-        job.write("<plist><dict><key>ProgramArguments</key><array><string>--server</string>"
-                  "<string>192.0.2.9</string></array></dict></plist>\n");
-        job.close();
+        QVERIFY(setUpWith("192.0.2.9"));
         QSettings().setValue("server/address", "192.0.2.9");
         QSettings().setValue("server/name", "Lab");
         ClientApp app(atLogin);

@@ -10,11 +10,9 @@
 
 #include "discovery/app/discoveryanswer.h"
 #include "discovery/app/serveraddress.h"
-#include "engine/enginepaths.h"
 #include "inst/inststatus.h"
 #include "net/datagram.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -93,11 +91,7 @@ private slots:
     {
         qputenv("TESSAVEL_CONNECT_TEST_ROOT", root.path().toUtf8());
         qputenv("TV_RECORD_FILE", root.filePath("args").toUtf8());
-        QDir().mkpath(QFileInfo(Engine::Paths::jobPlist()).path());
-        QFile job(Engine::Paths::jobPlist());
-        QVERIFY(job.open(QIODevice::WriteOnly));
-        job.write("<plist><dict><key>ProgramArguments</key><array><string>--server</string>"
-                  "<string>192.0.2.9</string></array></dict></plist>\n");
+        QVERIFY(setUpWith("192.0.2.9"));
     }
     void init() { boxesSeen().clear(); }
     void cleanup() { dropAnswers(); }

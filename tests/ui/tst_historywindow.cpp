@@ -2,7 +2,6 @@
 // application's record of its own start and quit.
 
 #include "app/clientapp.h"
-#include "engine/enginepaths.h"
 #include "inst/inst.h"
 #include "tests/ui/uitest.h"
 #include "ui/clockpanel.h"
@@ -324,12 +323,7 @@ private slots:
         for (const char* name : {"HOME", "XDG_CONFIG_HOME", "TESSAVEL_CONNECT_TEST_ROOT"})
             qputenv(name, home.path().toUtf8());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
-        QDir().mkpath(QFileInfo(Engine::Paths::jobPlist()).path());
-        QFile job(Engine::Paths::jobPlist());
-        QVERIFY(job.open(QIODevice::WriteOnly));
-        job.write("<plist><dict><key>ProgramArguments</key><array><string>sync</string><string>"
-                  "--server</string><string>127.0.0.1</string></array></dict></plist>\n");
-        job.close();
+        QVERIFY(setUpWith("127.0.0.1"));
         QString path;
         {
             ClientApp app(atLogin);

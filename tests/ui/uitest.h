@@ -3,10 +3,13 @@
 // the buttons and labels of a window by their text, and the boxes it asks, answered in turn.
 
 #include "clock/clockwatcher.h"
+#include "engine/enginepaths.h"
 #include "tests/support/sntppeer.h"
 #include "ui/dialogs.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QSettings>
 #include <QSignalSpy>
@@ -27,6 +30,17 @@ inline std::unique_ptr<ClockWatcher> stillWatcher(const FakeTime& time, qint64 l
         t->stop();
     w->lastSyncUtcMs = lastSync;
     return w;
+}
+
+// This computer set up with the server at address: the sync job's plist names it.
+inline bool setUpWith(const QByteArray& address)
+{
+    const QByteArray plist = "<plist><dict><key>ProgramArguments</key><array><string>--server"
+                             "</string><string>" +
+                             address + "</string></array></dict></plist>\n";
+    QDir().mkpath(QFileInfo(Engine::Paths::jobPlist()).path());
+    QFile job(Engine::Paths::jobPlist());
+    return job.open(QIODevice::WriteOnly) && job.write(plist) == plist.size();
 }
 
 // A button or switch by its text, for the ones a test has no handle on.
